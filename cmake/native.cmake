@@ -1,0 +1,43 @@
+# Linux build: the core with the fake platform, unit tests, qvm and benchmarks.
+find_package(GTest REQUIRED)
+find_package(PNG REQUIRED)
+find_package(benchmark QUIET)
+include(GoogleTest)
+
+# The movie writer is shared by qvm and the tests that make movies.
+add_library(qv_writer STATIC tools/qvm/movie_writer.cpp)
+target_link_libraries(qv_writer PUBLIC qv_core)
+target_include_directories(qv_writer PUBLIC tools)
+
+add_library(qv_png STATIC tools/qvm/png_io.cpp)
+target_link_libraries(qv_png PUBLIC PNG::PNG)
+target_include_directories(qv_png PUBLIC tools)
+
+file(GLOB QVM_SOURCES CONFIGURE_DEPENDS tools/qvm/*.cpp)
+list(REMOVE_ITEM QVM_SOURCES
+  ${CMAKE_SOURCE_DIR}/tools/qvm/movie_writer.cpp ${CMAKE_SOURCE_DIR}/tools/qvm/png_io.cpp)
+add_executable(qvm ${QVM_SOURCES})
+target_link_libraries(qvm PRIVATE qv_writer qv_png qv_core)
+
+file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp)
+add_executable(core_tests ${UNIT_SOURCES})
+target_link_libraries(core_tests PRIVATE qv_writer qv_fake_platform qv_core GTest::gtest_main pthread)
+gtest_discover_tests(core_tests DISCOVERY_MODE PRE_TEST
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+
+file(GLOB TOOL_TESTS CONFIGURE_DEPENDS tests/tool/*.cpp)
+if(TOOL_TESTS)
+  add_executable(tool_tests ${TOOL_TESTS})
+  target_link_libraries(tool_tests PRIVATE qv_writer qv_png qv_fake_platform qv_core GTest::gtest_main)
+  target_compile_definitions(tool_tests PRIVATE QVM_PATH="$<TARGET_FILE:qvm>")
+  add_dependencies(tool_tests qvm)
+  gtest_discover_tests(tool_tests DISCOVERY_MODE PRE_TEST)
+endif()
+
+if(benchmark_FOUND)
+  file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
+  if(BENCH_SOURCES)
+    add_executable(qv_bench ${BENCH_SOURCES})
+    target_link_libraries(qv_bench PRIVATE qv_writer qv_fake_platform qv_core benchmark::benchmark)
+  endif()
+endif()

@@ -1,0 +1,40 @@
+# 32-bit Windows build: the player, and the core tests run under Wine.
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+file(GLOB WIN32_PLATFORM CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+add_executable(QV_MoviePlayer WIN32 src/app/main.cpp ${WIN32_PLATFORM})
+target_link_libraries(QV_MoviePlayer PRIVATE qv_core ${STATIC_RUNTIME} comdlg32 gdi32 user32 kernel32)
+target_link_options(QV_MoviePlayer PRIVATE -mwindows -s)
+
+# GoogleTest from Debian's sources, built for i686.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_library(qv_writer STATIC tools/qvm/movie_writer.cpp)
+target_link_libraries(qv_writer PUBLIC qv_core)
+target_include_directories(qv_writer PUBLIC tools)
+
+file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp)
+add_executable(core_tests ${UNIT_SOURCES})
+target_link_libraries(core_tests PRIVATE qv_writer qv_fake_platform qv_core gtest_main ${STATIC_RUNTIME})
+# One ctest entry: each start of a process under Wine costs a few tenths of a second.
+add_test(NAME core_tests_under_wine COMMAND core_tests --gtest_brief=1)
+
+set(PLAYER_EXE $<TARGET_FILE:QV_MoviePlayer>)
+add_test(NAME exe_imports_only_system_dlls
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py imports ${PLAYER_EXE})
+add_test(NAME exe_holds_no_marker
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py marker ${PLAYER_EXE})
+set_tests_properties(exe_imports_only_system_dlls exe_holds_no_marker PROPERTIES TIMEOUT 60
+)
+
+# End-to-end tests need the native qvm to make movies; scripts/test passes its path.
+set(QVM_NATIVE "${CMAKE_SOURCE_DIR}/build/native/qvm" CACHE FILEPATH "native qvm for the e2e tests")
+file(GLOB E2E_TESTS CONFIGURE_DEPENDS tests/e2e/test_*.py)
+foreach(test ${E2E_TESTS})
+  get_filename_component(name ${test} NAME_WE)
+  add_test(NAME e2e_${name} COMMAND python3 ${test} ${PLAYER_EXE} ${QVM_NATIVE})
+  set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 600 RUN_SERIAL FALSE)
+endforeach()

@@ -1,0 +1,15 @@
+// The timing line: two tokens the player does not read, then the delay field.
+// A comma right after the delay's digits gives the click form, whose four
+// numbers are the left, top, right and bottom of a click region.
+#pragma once
+#include <cstdint>
+
+struct TimingLine {
+  int32_t delay_ms = 0;  // the delay field; in the click form, the region's left
+  bool click = false;
+  int32_t top = 0, right = 0, bottom = 0;
+};
+
+// Every scan stops at the line's end, so a line that ends before its fields
+// reads as delay 0. Digit runs too long for 32 bits are clamped.
+TimingLine ReadTimingLine(const char* line);

@@ -1,0 +1,53 @@
+// Every operating-system operation the player uses, as plain free functions.
+// Two implementations are chosen at link time: src/platform/win32/ (the real one)
+// and tests/support/fake_platform.cpp (records calls, returns scripted answers).
+// No window-system type appears here.
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// Message box styles, with the values of the window system.
+constexpr unsigned kBoxOk = 0x0;
+constexpr unsigned kBoxSystemModalError = 0x1010;  // system-modal | error icon
+
+// Standard cursors.
+constexpr int kCursorArrow = 32512;
+constexpr int kCursorWait = 32514;
+
+// --- process -------------------------------------------------------------
+void message_box(const char* text, const char* caption, unsigned style);
+[[noreturn]] void exit_process(int code);
+void sleep_ms(int32_t ms);
+// Starts a detached thread running routine(); the routine must not throw.
+void start_thread(void (*routine)());
+
+// --- files and directories ------------------------------------------------
+// Full path of the running executable, at most size - 1 characters; returns the length.
+int module_file_name(char* buf, int size);
+int current_directory(char* buf, int size);
+// Directory search by wildcard in the current directory. find_first returns null
+// when nothing matches; each call writes the name found into name.
+void* find_first(const char* pattern, char* name, int size);
+bool find_next(void* search, char* name, int size);
+void find_close(void* search);
+
+// The open-file dialog, with the fields the locator fills in.
+struct OpenFileRequest {
+  uint32_t struct_size;   // 76: the record without its later extension fields
+  const char* filter;     // double-zero-terminated list
+  uint32_t filter_index;
+  char* file;             // in: preset text; out: the chosen path
+  uint32_t file_size;
+  const char* initial_dir;
+  uint32_t flags;
+  const char* default_ext;
+};
+void open_file_dialog(OpenFileRequest* request);
+
+// --- screen ----------------------------------------------------------------
+struct Rect { int32_t left, top, right, bottom; };
+void screen_size(int32_t* width, int32_t* height);
+Rect work_area();
+
+}  // namespace platform

@@ -1,0 +1,105 @@
+// The real platform, part one: the process, files and the open-file dialog.
+#include <windows.h>
+#include <commdlg.h>
+#include <process.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+void message_box(const char* text, const char* caption, unsigned style) {
+  MessageBoxA(nullptr, text, caption, style);
+}
+
+void exit_process(int code) {
+  std::fflush(stdout);
+  std::exit(code);
+}
+
+void sleep_ms(int32_t ms) { Sleep(static_cast<DWORD>(ms)); }
+
+namespace {
+void __cdecl RunThread(void* routine) { reinterpret_cast<void (*)()>(routine)(); }
+}  // namespace
+
+void start_thread(void (*routine)()) {
+  _beginthread(RunThread, 0, reinterpret_cast<void*>(routine));
+}
+
+int module_file_name(char* buf, int size) {
+  DWORD n = GetModuleFileNameA(nullptr, buf, static_cast<DWORD>(size));
+  if (size > 0) buf[size - 1] = '\0';
+  return static_cast<int>(n);
+}
+
+int current_directory(char* buf, int size) {
+  DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(size), buf);
+  if (n >= static_cast<DWORD>(size)) buf[0] = '\0';
+  return static_cast<int>(n);
+}
+
+namespace {
+struct Search {
+  HANDLE handle;
+  WIN32_FIND_DATAA data;
+};
+
+void CopyName(const WIN32_FIND_DATAA& data, char* name, int size) {
+  lstrcpynA(name, data.cFileName, size);
+}
+}  // namespace
+
+void* find_first(const char* pattern, char* name, int size) {
+  auto* s = new Search;
+  s->handle = FindFirstFileA(pattern, &s->data);
+  if (s->handle == INVALID_HANDLE_VALUE) {
+    delete s;
+    return nullptr;
+  }
+  CopyName(s->data, name, size);
+  return s;
+}
+
+bool find_next(void* search, char* name, int size) {
+  auto* s = static_cast<Search*>(search);
+  if (!FindNextFileA(s->handle, &s->data)) return false;
+  CopyName(s->data, name, size);
+  return true;
+}
+
+void find_close(void* search) {
+  auto* s = static_cast<Search*>(search);
+  FindClose(s->handle);
+  delete s;
+}
+
+void open_file_dialog(OpenFileRequest* r) {
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = r->struct_size;
+  ofn.hwndOwner = nullptr;
+  ofn.lpstrFilter = r->filter;
+  ofn.nFilterIndex = r->filter_index;
+  ofn.lpstrFile = r->file;
+  ofn.nMaxFile = r->file_size;
+  ofn.lpstrInitialDir = r->initial_dir;
+  ofn.lpstrTitle = nullptr;
+  ofn.Flags = r->flags;
+  ofn.lpstrDefExt = r->default_ext;
+  GetOpenFileNameA(&ofn);
+}
+
+void screen_size(int32_t* width, int32_t* height) {
+  *width = GetSystemMetrics(SM_CXSCREEN);
+  *height = GetSystemMetrics(SM_CYSCREEN);
+}
+
+Rect work_area() {
+  RECT r = {};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace platform

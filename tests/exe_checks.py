@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Checks on the built player: `imports EXE` proves it needs only system DLLs,
+`marker EXE` proves its image holds no copy of the 94-byte marker run."""
+import struct
+import sys
+
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMDLG32.DLL", "MSVCRT.DLL"}
+
+
+def imported_dlls(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+    machine, nsections = struct.unpack_from("<HH", data, pe + 4)
+    assert machine == 0x14C, "not an i386 image"
+    opt_size = struct.unpack_from("<H", data, pe + 20)[0]
+    opt = pe + 24
+    assert struct.unpack_from("<H", data, opt)[0] == 0x10B, "not PE32"
+    subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+    assert subsystem == 2, "not a GUI program (subsystem %d)" % subsystem
+    import_rva = struct.unpack_from("<I", data, opt + 104)[0]
+    sections = []
+    for i in range(nsections):
+        s = opt + opt_size + 40 * i
+        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
+        sections.append((va, max(vsize, rawsize), rawptr))
+
+    def at(rva):
+        for va, size, raw in sections:
+            if va <= rva < va + size:
+                return rva - va + raw
+        raise ValueError("rva outside the image")
+
+    names = []
+    d = at(import_rva)
+    while True:
+        name_rva = struct.unpack_from("<I", data, d + 12)[0]
+        if name_rva == 0:
+            break
+        start = at(name_rva)
+        names.append(data[start:data.index(b"\0", start)].decode())
+        d += 20
+    return names
+
+
+def main():
+    what, path = sys.argv[1], sys.argv[2]
+    data = open(path, "rb").read()
+    if what == "imports":
+        names = imported_dlls(data)
+        print("imports:", ", ".join(names))
+        extra = [n for n in names if n.upper() not in SYSTEM_DLLS]
+        if extra or not names:
+            sys.exit("not a system DLL: %s" % extra)
+    elif what == "marker":
+        marker = bytes(range(33, 127))
+        if marker in data:
+            sys.exit("the marker run stands at offset %d" % data.index(marker))
+        print("no marker in %d bytes" % len(data))
+    else:
+        sys.exit("usage: exe_checks.py imports|marker EXE")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,45 @@
+// The fake platform: every operation is recorded, answers come from a script
+// the test sets up. exit_process throws fake::Exited so a test can watch the
+// program end.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace fake {
+
+struct Exited {
+  int code;
+};
+
+struct Box {
+  std::string text, caption;
+  unsigned style;
+};
+
+struct Dialog {
+  uint32_t struct_size, filter_index, file_size, flags;
+  std::string filter;  // with its inner zero bytes, up to the double zero
+  std::string preset_file, initial_dir, default_ext;
+};
+
+struct State {
+  std::string module_path = "C:\\demo\\QV_MoviePlayer.exe";
+  std::string current_dir = "C:\\demo";
+  std::vector<std::string> dir_files;  // what the "*.QVM" search yields, in order
+  std::string dialog_answer;           // empty: the viewer cancels
+  platform::Rect work = {0, 0, 1920, 1040};
+  int32_t screen_wid = 1920, screen_hgt = 1080;
+
+  std::vector<Box> boxes;
+  std::vector<Dialog> dialogs;
+  std::vector<std::string> searches;  // patterns asked for
+  std::vector<void (*)()> threads;    // started, not run
+  std::vector<int32_t> sleeps;
+};
+
+State& state();
+void Reset();
+
+}  // namespace fake

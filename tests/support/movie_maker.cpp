@@ -1,0 +1,58 @@
+#include "support/movie_maker.h"
+
+#include <unistd.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+
+#if defined(_WIN32)
+#include <direct.h>
+#define mkdir_one(p) _mkdir(p)
+#else
+#define mkdir_one(p) mkdir(p, 0755)
+#endif
+
+std::string TempDir(const std::string& tag) {
+  static std::atomic<int> counter{0};
+  const char* base = std::getenv("TMPDIR");
+#if defined(_WIN32)
+  if (!base) base = std::getenv("TEMP");
+#endif
+  std::string root = base ? base : "/tmp";
+  std::string dir = root + "/qvtest-" + std::to_string(getpid()) + "-" + tag + "-" +
+                    std::to_string(counter++);
+  mkdir_one(dir.c_str());
+  return dir;
+}
+
+InDir::InDir(const std::string& dir) {
+  char buf[4096];
+  old_ = getcwd(buf, sizeof buf) ? buf : ".";
+  if (chdir(dir.c_str()) != 0) std::abort();
+}
+
+InDir::~InDir() {
+  if (chdir(old_.c_str()) != 0) std::abort();
+}
+
+MovieSpec SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
+  MovieSpec spec;
+  for (int32_t n = 0; n < frames; ++n) {
+    FrameSpec f;
+    f.picture = MakePicture(wid, hgt, 0x102030);
+    for (int32_t y = 0; y < hgt; ++y) {
+      if ((y + n) % 5 != 0) continue;
+      uint8_t* row = f.picture.row(y);
+      for (int32_t x = 0; x < wid; ++x) {
+        row[3 * x] = uint8_t(n * 7 + x);
+        row[3 * x + 1] = uint8_t(y);
+        row[3 * x + 2] = uint8_t(200 - n);
+      }
+    }
+    f.delay_ms = 100;
+    spec.frames.push_back(f);
+  }
+  return spec;
+}

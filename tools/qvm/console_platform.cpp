@@ -1,0 +1,39 @@
+// The platform for qvm, a console tool: message boxes become lines on standard
+// error and the window system is absent.
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <chrono>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+void message_box(const char* text, const char* caption, unsigned) {
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+void exit_process(int code) {
+  std::fflush(stdout);
+  std::exit(code);
+}
+
+void sleep_ms(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void start_thread(void (*routine)()) { std::thread(routine).detach(); }
+
+int module_file_name(char* buf, int size) {
+  if (size > 0) buf[0] = '\0';
+  return 0;
+}
+int current_directory(char* buf, int size) {
+  if (size > 0) buf[0] = '\0';
+  return 0;
+}
+void* find_first(const char*, char*, int) { return nullptr; }
+bool find_next(void*, char*, int) { return false; }
+void find_close(void*) {}
+void open_file_dialog(OpenFileRequest*) {}
+void screen_size(int32_t* width, int32_t* height) { *width = 1024, *height = 768; }
+Rect work_area() { return {0, 0, 1024, 768}; }
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+// Writes movies: header lines, one frame record per picture, the end byte, the
+// width field and a stack of unique rows. qvm and the tests make every movie
+// with this code, so no binary movie needs to be kept in the repository.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A picture in the stack's pixel order: rows top-down, width * 3 bytes each,
+// blue, green, red.
+struct Picture {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> bgr;
+  uint8_t* row(int32_t y) { return bgr.data() + size_t(y) * width * 3; }
+  const uint8_t* row(int32_t y) const { return bgr.data() + size_t(y) * width * 3; }
+};
+Picture MakePicture(int32_t width, int32_t height, uint32_t rgb = 0);
+
+struct FrameSpec {
+  Picture picture;
+  int32_t delay_ms = 100;
+  bool click = false;  // waits for a click inside x1,y1 .. x2,y2 instead
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+struct MovieSpec {
+  std::vector<std::string> header;  // lines written verbatim before the frames
+  std::vector<FrameSpec> frames;
+  bool has_inactive = false;        // an "InactiveFrame" record before frame 0
+  Picture inactive;
+  int32_t stop_reading_before = -1; // a "StopReading" line before this frame
+  std::string line_end = "\r\n";
+};
+
+struct MovieBytes {
+  std::string flow;   // from the first header line to the closing line's end
+  std::string stack;  // the unique rows
+  int32_t width = 0;
+  int32_t frame_count = 0;
+  int64_t row_refs = 0;
+  int32_t unique_rows = 0;
+};
+
+// The four base-80 characters of a row index.
+std::string EncodeRowIndex(int32_t index);
+std::string FrameName(int32_t n);  // "000000", "000001", ...
+std::string TimingLineFor(const FrameSpec& f);
+
+// Throws std::runtime_error with a clear message when a picture breaks the
+// data model's limits (width 1 to 3000, at most 2400 rows, all one width).
+MovieBytes EncodeMovie(const MovieSpec& spec);
+
+// The layouts: a movie file of its own, and the bytes appended to a player.
+std::string MovieFileBytes(const MovieBytes& m);
+std::string AppendedBytes(const MovieBytes& m);  // marker line + movie file bytes
+std::string MarkerLine();                        // the 94 characters "!" to "~"
+
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool ReadWholeFile(const std::string& path, std::string* bytes);
