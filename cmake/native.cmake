@@ -19,7 +19,7 @@ list(REMOVE_ITEM QVM_SOURCES
 add_executable(qvm ${QVM_SOURCES})
 target_link_libraries(qvm PRIVATE qv_writer qv_png qv_core)
 
-file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp)
+file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp tests/support/player_fixture.cpp)
 add_executable(core_tests ${UNIT_SOURCES})
 target_link_libraries(core_tests PRIVATE qv_writer qv_fake_platform qv_core GTest::gtest_main pthread)
 gtest_discover_tests(core_tests DISCOVERY_MODE PRE_TEST

@@ -16,7 +16,7 @@ add_library(qv_writer STATIC tools/qvm/movie_writer.cpp)
 target_link_libraries(qv_writer PUBLIC qv_core)
 target_include_directories(qv_writer PUBLIC tools)
 
-file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp)
+file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp tests/support/player_fixture.cpp)
 add_executable(core_tests ${UNIT_SOURCES})
 target_link_libraries(core_tests PRIVATE qv_writer qv_fake_platform qv_core gtest_main ${STATIC_RUNTIME})
 # One ctest entry: each start of a process under Wine costs a few tenths of a second.

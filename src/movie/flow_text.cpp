@@ -15,3 +15,9 @@ int CopyText(const char* src, char* dst, int max_chars) {
   dst[n] = '\0';
   return n;
 }
+
+int FrameNameLength(const char* frame_line) {
+  int n = 0;
+  while (!EndsText(frame_line[1 + n])) ++n;
+  return n;
+}

@@ -15,3 +15,7 @@ inline bool EndsText(char c) {
 // Copies the text value at src into dst, stopping at the first byte that ends
 // text or after max_chars characters; terminates dst and returns the count.
 int CopyText(const char* src, char* dst, int max_chars);
+
+// The length of the frame name on a frame line ("~" and the name): every
+// character after the "~" up to the first byte that ends text.
+int FrameNameLength(const char* frame_line);

@@ -18,7 +18,11 @@ void FailBox(const char* text, const char* caption, unsigned style) {
   platform::exit_process(kExitFailure);
 }
 
-void FailTag(const char* tag) {
-  Say("%s", tag);
+void FailTag(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
   platform::exit_process(kExitFailure);
 }

@@ -13,5 +13,10 @@ constexpr int kExitNormal = 0;
 constexpr int kExitFailure = 1;
 
 [[noreturn]] void FailBox(const char* text, const char* caption, unsigned style);
-// Writes the tag with no line end, as the flow readers report their failures.
-[[noreturn]] void FailTag(const char* tag);
+// Writes the tag (a printf format) with no line end, as the flow readers
+// report their failures.
+[[noreturn]] void FailTag(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

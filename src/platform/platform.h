@@ -19,8 +19,8 @@ constexpr int kCursorWait = 32514;
 void message_box(const char* text, const char* caption, unsigned style);
 [[noreturn]] void exit_process(int code);
 void sleep_ms(int32_t ms);
-// Starts a detached thread running routine(); the routine must not throw.
-void start_thread(void (*routine)());
+// Starts a detached thread running routine(arg); the routine must not throw.
+void start_thread(void (*routine)(void*), void* arg);
 
 // --- files and directories ------------------------------------------------
 // Full path of the running executable, at most size - 1 characters; returns the length.
@@ -49,5 +49,35 @@ void open_file_dialog(OpenFileRequest* request);
 struct Rect { int32_t left, top, right, bottom; };
 void screen_size(int32_t* width, int32_t* height);
 Rect work_area();
+
+// --- canvases ----------------------------------------------------------------
+// A 3000 x 2400 picture, 24 bits per pixel, top-down, rows of 9000 bytes
+// (blue, green, red), all black when made. The core writes `pixels` directly;
+// `handle` is the shell's own (a drawing context with the bitmap selected).
+constexpr int32_t kCanvasWid = 3000;
+constexpr int32_t kCanvasHgt = 2400;
+struct Canvas {
+  uint8_t* pixels = nullptr;
+  void* handle = nullptr;
+};
+Canvas create_canvas();
+// Copies w x h pixels at (x, y) of src to the same place in dst.
+void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h);
+// The frame banner: white text on red, in the canvas's default font.
+int32_t banner_text_width(Canvas canvas, const char* text);
+void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text);
+
+// --- the player window --------------------------------------------------------
+// Copies w x h pixels from (0, 0) of src to (x, y) of the player window.
+void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h);
+// Stretches src_w x src_h pixels from (0, 0) of src to a window rectangle.
+void stretch_to_window(Canvas src, int32_t src_w, int32_t src_h, int32_t x, int32_t y,
+                       int32_t w, int32_t h);
+// Resizes the player window, keeping its place; it is raised and activated.
+void resize_player_window(int32_t w, int32_t h);
+bool player_window_is_foreground();
+// Asks the player window, from any thread, to show frame n.
+void post_show_frame(int32_t n);
+void set_cursor(int32_t cursor);
 
 }  // namespace platform

@@ -34,9 +34,12 @@ void message_box(const char* text, const char* caption, unsigned style) {
 
 void exit_process(int code) { throw fake::Exited{code}; }
 
-void sleep_ms(int32_t ms) { state().sleeps.push_back(ms); }
+void sleep_ms(int32_t ms) {
+  state().sleeps.push_back(ms);
+  if (state().on_sleep) state().on_sleep();
+}
 
-void start_thread(void (*routine)()) { state().threads.push_back(routine); }
+void start_thread(void (*routine)(void*), void* arg) { state().threads.push_back({routine, arg}); }
 
 int module_file_name(char* buf, int size) {
   fake::CopyOut(state().module_path, buf, size);
@@ -87,5 +90,47 @@ void screen_size(int32_t* width, int32_t* height) {
 }
 
 Rect work_area() { return state().work; }
+
+Canvas create_canvas() {
+  Canvas c;
+  c.pixels = new uint8_t[size_t(kCanvasWid) * kCanvasHgt * 3]();
+  c.handle = c.pixels;
+  return c;
+}
+
+void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
+  // Clipped to the canvas, as the window system clips a block copy.
+  int32_t x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
+  int64_t x1 = int64_t{x} + w, y1 = int64_t{y} + h;
+  if (x1 > kCanvasWid) x1 = kCanvasWid;
+  if (y1 > kCanvasHgt) y1 = kCanvasHgt;
+  for (int32_t row = y0; row < y1; ++row) {
+    if (x1 <= x0) break;
+    size_t at = size_t(row) * kCanvasWid * 3 + size_t(x0) * 3;
+    std::memcpy(dst.pixels + at, src.pixels + at, size_t(x1 - x0) * 3);
+  }
+}
+
+int32_t banner_text_width(Canvas, const char* text) {
+  return static_cast<int32_t>(std::strlen(text)) * fake::kBannerCharWid;
+}
+
+void draw_banner_text(Canvas, int32_t x, int32_t y, const char* text) {
+  state().banners.push_back({text, x, y});
+}
+
+void draw_to_window(Canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
+  state().draws.push_back({false, w, h, x, y, w, h});
+}
+
+void stretch_to_window(Canvas, int32_t src_w, int32_t src_h, int32_t x, int32_t y, int32_t w,
+                       int32_t h) {
+  state().draws.push_back({true, src_w, src_h, x, y, w, h});
+}
+
+void resize_player_window(int32_t w, int32_t h) { state().resizes.push_back({w, h}); }
+bool player_window_is_foreground() { return state().player_foreground; }
+void post_show_frame(int32_t n) { state().posts.push_back(n); }
+void set_cursor(int32_t cursor) { state().cursors.push_back(cursor); }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // the test sets up. exit_process throws fake::Exited so a test can watch the
 // program end.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,14 +33,38 @@ struct State {
   platform::Rect work = {0, 0, 1920, 1040};
   int32_t screen_wid = 1920, screen_hgt = 1080;
 
+  bool player_foreground = true;
+
+  struct Draw {
+    bool stretched;
+    int32_t src_w, src_h, x, y, w, h;
+  };
+  struct Banner {
+    std::string text;
+    int32_t x, y;
+  };
+  std::vector<Draw> draws;
+  std::vector<Banner> banners;
+  std::vector<std::pair<int32_t, int32_t>> resizes;
+  std::vector<int32_t> posts;    // frames asked for with post_show_frame
+  std::vector<int32_t> cursors;  // every cursor set, in order
+
   std::vector<Box> boxes;
   std::vector<Dialog> dialogs;
   std::vector<std::string> searches;  // patterns asked for
-  std::vector<void (*)()> threads;    // started, not run
+  struct Thread {
+    void (*routine)(void*);
+    void* arg;
+  };
+  std::vector<Thread> threads;  // started, not run: a test runs them
   std::vector<int32_t> sleeps;
+  std::function<void()> on_sleep;  // runs inside each sleep
 };
 
 State& state();
 void Reset();
+
+// Banner text is measured as 7 pixels a character.
+constexpr int32_t kBannerCharWid = 7;
 
 }  // namespace fake

@@ -22,11 +22,19 @@ void exit_process(int code) {
 void sleep_ms(int32_t ms) { Sleep(static_cast<DWORD>(ms)); }
 
 namespace {
-void __cdecl RunThread(void* routine) { reinterpret_cast<void (*)()>(routine)(); }
+struct ThreadStart {
+  void (*routine)(void*);
+  void* arg;
+};
+void __cdecl RunThread(void* start) {
+  ThreadStart s = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  s.routine(s.arg);
+}
 }  // namespace
 
-void start_thread(void (*routine)()) {
-  _beginthread(RunThread, 0, reinterpret_cast<void*>(routine));
+void start_thread(void (*routine)(void*), void* arg) {
+  _beginthread(RunThread, 0, new ThreadStart{routine, arg});
 }
 
 int module_file_name(char* buf, int size) {

@@ -1,0 +1,45 @@
+// The one process-wide player: the movie, its settings, the layout on screen,
+// the frame index, the canvases and the playback state. Values that another
+// thread reads (clock threads, the splash, the looping notice) are atomic.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "movie/frame_index.h"
+#include "movie/movie_source.h"
+#include "movie/settings.h"
+#include "platform/platform.h"
+
+struct DisplayGeometry {
+  int32_t Scale = 1000;                  // thousandths: screen pixels per movie pixel
+  int32_t WindowWid = 0, WindowHgt = 0;  // screen pixels
+  int32_t PictureX = 0, PictureY = 0;    // screen pixels, the picture inside the window
+  int32_t ShownWid = 0, ShownHgt = 0;    // movie pixels the window is laid out for
+};
+
+struct Canvases {
+  platform::Canvas FrameCanvas, ComposeCanvas, InactiveCanvas;
+};
+
+struct ClickRegion {
+  int32_t x1 = -1, y1 = 0, x2 = 0, y2 = 0;  // movie pixels, bounds inclusive
+};
+
+struct Player {
+  MovieSource movie;
+  PlayerSettings settings;
+  DisplayGeometry geometry;
+  FrameIndex index;
+  Canvases canvases;
+
+  std::atomic<int32_t> CurrentFrame{0};
+  std::atomic<int32_t> Playing{1};      // 1 playing, 0 paused
+  std::atomic<int32_t> StepDelay{1};    // ms; -1 waits for a click in click_region
+  std::atomic<int32_t> StopAtEnd{1};    // 1 looping off, 0 looping on
+  std::atomic<int32_t> HelpOn{0};       // the frame banner is drawn when 1
+  ClickRegion click_region;
+  int32_t FrameWid = 0, FrameHgt = 0;   // the frame now in FrameCanvas
+};
+
+// The process's player, used by thread routines that take no argument.
+Player& ThePlayer();

@@ -1,0 +1,162 @@
+#include "player/show_frame.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "movie/flow_text.h"
+#include "movie/line_reader.h"
+#include "movie/row_list.h"
+#include "movie/timing_line.h"
+#include "platform/failure.h"
+#include "player/clock.h"
+
+namespace {
+
+char g_line[kLineSize];  // main thread only
+
+// Step 1: which frame, if any, and its console line. Returns -1 for none.
+int32_t ChooseFrame(Player& p, int32_t n) {
+  const int32_t last = p.index.LastFrame;
+  if (n >= 0 && n <= last) {
+    Say("Frame %d: %s\n", n, p.index.names[n]);
+  } else if (n > last && p.StopAtEnd != 0) {
+    Say("Frame %d: NoFrame\n", n);
+    return -1;
+  } else if (n > last) {
+    n = 0;
+    if (last < 0) {
+      Say("Frame %d: NoFrame\n", 0);
+      return -1;
+    }
+    Say("Frame %d: %s\n", 0, p.index.names[0]);
+  }
+  if (n < 0 || p.index.offsets[n] < 0) return -1;
+  return n;
+}
+
+// Step 2: the line at the stored offset must still be the frame's frame line.
+bool FrameLineConfirmed(Player& p, LineReader* flow, int32_t n) {
+  if (!flow->seek(p.index.offsets[n]) || !flow->read(g_line, kLineSize)) return false;
+  if (g_line[0] != '~' || FrameNameLength(g_line) > kMaxFrameName) return false;
+  // The name is taken by the same rule the index used, so a frame line that
+  // the index accepted is always confirmed.
+  char name[kMaxFrameName + 1];
+  CopyText(g_line + 1, name, kMaxFrameName);
+  return std::strcmp(name, p.index.names[n]) == 0;
+}
+
+void Reindex(Player& p) {
+  Say("Reloading Offsets... \n");
+  BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
+  Say(" Done\n");
+}
+
+// Fill mode 0 keeps the window the size of the frame shown.
+void FitWindowToFrame(Player& p) {
+  DisplayGeometry& g = p.geometry;
+  if (p.settings.ScreenFill != 0 || (p.FrameWid == g.ShownWid && p.FrameHgt == g.ShownHgt)) return;
+  g.WindowWid = p.FrameWid * g.Scale / 1000;
+  g.WindowHgt = p.FrameHgt * g.Scale / 1000;
+  platform::resize_player_window(g.WindowWid, g.WindowHgt);
+  g.ShownWid = p.FrameWid;
+  g.ShownHgt = p.FrameHgt;
+}
+
+void TakeTiming(Player& p, const char* line) {
+  TimingLine t = ReadTimingLine(line);
+  p.click_region.x1 = -1;
+  if (t.click) {
+    p.click_region = {t.delay_ms, t.top, t.right, t.bottom};
+    p.StepDelay = -1;
+  } else {
+    p.StepDelay = t.delay_ms;
+  }
+}
+
+void Compose(Player& p) {
+  const Canvases& c = p.canvases;
+  const PlayerSettings& s = p.settings;
+  if (!platform::player_window_is_foreground() && s.inactive_x >= 0) {
+    platform::copy_canvas(c.ComposeCanvas, c.InactiveCanvas, 0, 0, p.FrameWid, p.FrameHgt);
+    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, s.inactive_x, s.inactive_y,
+                          s.inactive_wid, s.inactive_hgt);
+  } else {
+    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, 0, 0, p.FrameWid, p.FrameHgt);
+  }
+}
+
+void DrawBanner(Player& p, int32_t n) {
+  char text[128];
+  BannerText(p, n, text, sizeof text);
+  const platform::Canvas canvas = p.canvases.ComposeCanvas;
+  int32_t x = p.geometry.ShownWid - 80 - platform::banner_text_width(canvas, text);
+  platform::draw_banner_text(canvas, x < 0 ? 0 : x, 4, text);
+}
+
+void DrawToWindow(Player& p) {
+  const DisplayGeometry& g = p.geometry;
+  const platform::Canvas compose = p.canvases.ComposeCanvas;
+  if (g.Scale == 1000) {
+    platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
+  } else if (p.settings.ScreenFill != 0) {
+    platform::stretch_to_window(compose, g.ShownWid, g.ShownHgt, g.PictureX, g.PictureY,
+                                g.ShownWid * g.Scale / 1000, g.ShownHgt * g.Scale / 1000);
+  } else {
+    platform::stretch_to_window(compose, g.ShownWid, g.ShownHgt, 0, 0, g.WindowWid, g.WindowHgt);
+  }
+}
+
+void NextStep(Player& p, int32_t n) {
+  if (p.StepDelay >= 0) {
+    StartClock(p);
+  } else if (n == p.index.LastFrame && p.StopAtEnd == 0) {
+    // A looping movie never waits at its end.
+    p.StepDelay = 2000;
+    StartClock(p);
+  }
+}
+
+}  // namespace
+
+void BannerText(const Player& p, int32_t n, char* text, int size) {
+  const char* form = " Zebrik Demo - Playing - %s ";
+  if (n == p.index.LastFrame) form = p.StopAtEnd == 0 ? " Zebrik Demo - Loop - %s " : " Zebrik Demo - End - %s ";
+  if (p.Playing == 0) form = " Zebrik Demo - Paused - %s ";
+  std::snprintf(text, size, form, p.index.names[p.CurrentFrame]);
+}
+
+void ShowFrame(Player& p, int32_t n) {
+  n = ChooseFrame(p, n);
+  if (n < 0) return;
+  LineReader flow;
+  if (!flow.open(p.movie.flow_path)) FailTag("No file '%s'", p.movie.flow_path);
+  if (!FrameLineConfirmed(p, &flow, n)) {
+    flow.close();
+    Reindex(p);
+    return;
+  }
+  p.CurrentFrame = n;
+  StackFile stack;
+  if (!stack.open(p.movie.stack_path)) FailTag("No file '%s'", p.movie.stack_path);
+  if (!flow.read(g_line, kLineSize) || g_line[0] != '$') FailTag("FormatError24");
+  p.FrameWid = p.movie.StackWid;
+  const int32_t rows = RowCount(g_line);
+  p.FrameHgt = rows < kMaxRows ? rows : kMaxRows;
+  FitWindowToFrame(p);
+  LoadRowList(g_line, stack, p.movie.StackWid, p.movie.FirstStackByte,
+              p.canvases.FrameCanvas.pixels);
+  stack.close();
+  // A row list longer than the buffer arrives in pieces; the timing line
+  // follows the last of them. A flow that ends here reads as delay 0.
+  while (!flow.ended() && flow.read(g_line, kLineSize)) {
+  }
+  if (!flow.read(g_line, kLineSize)) g_line[0] = '\0';
+  TakeTiming(p, g_line);
+  Compose(p);
+  flow.close();
+  if (p.HelpOn == 1) DrawBanner(p, n);
+  DrawToWindow(p);
+  platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait
+                                                             : platform::kCursorArrow);
+  NextStep(p, n);
+}

@@ -1,0 +1,54 @@
+#include "support/player_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "movie/locator.h"
+#include "player/geometry.h"
+#include "support/fake_platform.h"
+
+Canvases& SharedCanvases() {
+  static Canvases canvases = CreateCanvases();
+  return canvases;
+}
+
+MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes) {
+  std::string path = dir + "/movie.QVM";
+  EXPECT_TRUE(WriteFile(path, MovieFileBytes(bytes)));
+  MovieSource m;
+  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
+  std::snprintf(m.stack_path, sizeof m.stack_path, "%s", path.c_str());
+  m.FirstFlowByte = 0;
+  m.LastFlowByte = static_cast<int32_t>(bytes.flow.size());
+  m.FirstStackByte = m.LastFlowByte + 3;
+  m.StackWid = bytes.width;
+  m.MaxFrameHgt = FirstRowListRows(m.flow_path, 0, m.LastFlowByte);
+  return m;
+}
+
+std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& bytes) {
+  auto p = std::make_unique<Player>();
+  p->movie = WriteMovieFile(dir, bytes);
+  p->canvases = SharedCanvases();
+  for (platform::Canvas c : {p->canvases.FrameCanvas, p->canvases.ComposeCanvas,
+                             p->canvases.InactiveCanvas}) {
+    std::memset(c.pixels, 0, size_t(platform::kCanvasWid) * platform::kCanvasHgt * 3);
+  }
+  testing::internal::CaptureStdout();
+  p->settings = ReadSettings(p->movie);
+  ComputeGeometry(p.get());
+  BuildFrameIndex(&p->movie, &p->settings, &p->index, p->canvases.InactiveCanvas.pixels);
+  testing::internal::GetCapturedStdout();
+  fake::state().draws.clear();
+  fake::state().threads.clear();
+  return p;
+}
+
+Picture CanvasPicture(const platform::Canvas& canvas, int32_t wid, int32_t hgt) {
+  Picture pic = MakePicture(wid, hgt);
+  for (int32_t y = 0; y < hgt; ++y) {
+    std::memcpy(pic.row(y), canvas.pixels + size_t(y) * platform::kCanvasWid * 3, size_t(wid) * 3);
+  }
+  return pic;
+}

@@ -1,0 +1,21 @@
+// A player over a movie written to a temporary directory, with its index
+// built and the fake platform reset: the starting point of playback tests.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "player/player.h"
+#include "qvm/movie_writer.h"
+
+// Canvases shared by all tests of a process: each is 21.6 MB.
+Canvases& SharedCanvases();
+
+// Writes the movie as "movie.QVM" in dir and fills a MovieSource for it.
+MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes);
+
+// A player for the movie: settings read, geometry computed, index built,
+// canvases cleared. Standard output of those steps is swallowed.
+std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& bytes);
+
+// The picture now in a canvas: rows 0 .. hgt-1, wid pixels each.
+Picture CanvasPicture(const platform::Canvas& canvas, int32_t wid, int32_t hgt);
