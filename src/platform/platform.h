@@ -79,5 +79,28 @@ bool player_window_is_foreground();
 // Asks the player window, from any thread, to show frame n.
 void post_show_frame(int32_t n);
 void set_cursor(int32_t cursor);
+void minimize_player_window();
+
+}  // namespace platform
+
+struct Player;
+
+namespace platform {
+
+// --- start-up (the real platform only; src/app/main.cpp) ----------------------
+// Registers the class, creates the hidden popup window sized and placed for
+// the player's geometry, with its region. Ends the process on failure.
+void create_player_window(Player* player);
+// Shows the window, brings it to the foreground and readies its drawing context.
+void show_player_window();
+// Asks for frame 0 synchronously, then runs the message loop until it ends.
+int run_player(Player* player);
+
+// The splash window runs on a thread of its own.
+void start_splash(Player* player);
+// -1 until the splash thread has tried to make its window, 0 when that failed,
+// 1 once it exists.
+int32_t splash_window_state();
+bool splash_window_visible();
 
 }  // namespace platform

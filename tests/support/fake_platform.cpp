@@ -132,5 +132,6 @@ void resize_player_window(int32_t w, int32_t h) { state().resizes.push_back({w, 
 bool player_window_is_foreground() { return state().player_foreground; }
 void post_show_frame(int32_t n) { state().posts.push_back(n); }
 void set_cursor(int32_t cursor) { state().cursors.push_back(cursor); }
+void minimize_player_window() { ++state().minimized; }
 
 }  // namespace platform

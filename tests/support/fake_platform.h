@@ -48,6 +48,7 @@ struct State {
   std::vector<std::pair<int32_t, int32_t>> resizes;
   std::vector<int32_t> posts;    // frames asked for with post_show_frame
   std::vector<int32_t> cursors;  // every cursor set, in order
+  int minimized = 0;
 
   std::vector<Box> boxes;
   std::vector<Dialog> dialogs;
