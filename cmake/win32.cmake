@@ -18,7 +18,7 @@ target_include_directories(qv_writer PUBLIC tools)
 
 file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp tests/support/player_fixture.cpp)
 add_executable(core_tests ${UNIT_SOURCES})
-target_link_libraries(core_tests PRIVATE qv_writer qv_fake_platform qv_core gtest_main ${STATIC_RUNTIME})
+target_link_libraries(core_tests PRIVATE qv_writer qv_core qv_fake_platform gtest_main ${STATIC_RUNTIME})
 # One ctest entry: each start of a process under Wine costs a few tenths of a second.
 add_test(NAME core_tests_under_wine COMMAND core_tests --gtest_brief=1)
 

@@ -1,22 +1,47 @@
-// QV_MoviePlayer entry point. For now it finds the movie, reads its header
-// settings and reports them; the player window comes next.
-#include <cstdio>
-
+// QV_MoviePlayer entry point: the start-up stages in their fixed order, then
+// the player window's message loop on this, the main thread. Every stage ends
+// the process itself on its own failures.
+#include "movie/frame_index.h"
 #include "movie/locator.h"
 #include "movie/settings.h"
 #include "platform/failure.h"
+#include "platform/platform.h"
+#include "player/geometry.h"
+#include "player/player.h"
 
-int main(int, char**) {
-  MovieSource movie = LocateMovie();
-  PlayerSettings s = ReadSettings(movie);
-  Say("Movie: flow=%s stack=%s FirstFlowByte=%d LastFlowByte=%d FirstStackByte=%d "
-      "StackWid=%d MaxFrameHgt=%d\n",
-      movie.flow_path, movie.stack_path, movie.FirstFlowByte, movie.LastFlowByte,
-      movie.FirstStackByte, movie.StackWid, movie.MaxFrameHgt);
-  Say("Settings: WindowText=\"%s\" TitleBarHeight=%d CloseRightEdge=%d Inactive=%d,%d,%d,%d "
-      "HelpOn=%d CoverTaskBarOk=%d ScreenFill=%d WindowRoundingStyle=%d\n",
-      s.WindowText, s.TitleBarHeight, s.CloseRightEdge, s.inactive_x, s.inactive_y,
-      s.inactive_wid, s.inactive_hgt, s.HelpOn, s.CoverTaskBarOk, s.ScreenFill,
-      s.WindowRoundingStyle);
-  return kExitNormal;
+namespace {
+
+// The splash thread makes its window while this thread waits; the dots show
+// the wait on a redirected console. A splash that cannot make its window ends
+// the process from its own thread.
+void WaitForSplashWindow() {
+  while (platform::splash_window_state() == -1) {
+    Say(".");
+    platform::sleep_ms(50);
+  }
+}
+
+void WaitForSplashDismissed() {
+  while (platform::splash_window_visible()) platform::sleep_ms(50);
+}
+
+}  // namespace
+
+int main(int argc, char**) {
+  Player* p = &ThePlayer();
+  p->movie = LocateMovie();
+  p->settings = ReadSettings(p->movie);
+  p->HelpOn = p->settings.HelpOn;
+  ComputeGeometry(p);
+  platform::create_player_window(p);
+  platform::start_splash(p);
+  WaitForSplashWindow();
+  p->canvases = CreateCanvases();
+  BuildFrameIndex(&p->movie, &p->settings, &p->index, p->canvases.InactiveCanvas.pixels);
+  p->CurrentFrame = 0;
+  // Started with any argument, the player does not wait for the viewer to
+  // click the splash away.
+  if (argc == 1) WaitForSplashDismissed();
+  platform::show_player_window();
+  return platform::run_player(p);
 }

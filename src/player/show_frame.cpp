@@ -125,15 +125,13 @@ void BannerText(const Player& p, int32_t n, char* text, int size) {
   std::snprintf(text, size, form, p.index.names[p.CurrentFrame]);
 }
 
-void ShowFrame(Player& p, int32_t n) {
-  n = ChooseFrame(p, n);
-  if (n < 0) return;
+bool FetchFrame(Player& p, int32_t n) {
   LineReader flow;
   if (!flow.open(p.movie.flow_path)) FailTag("No file '%s'", p.movie.flow_path);
   if (!FrameLineConfirmed(p, &flow, n)) {
     flow.close();
     Reindex(p);
-    return;
+    return false;
   }
   p.CurrentFrame = n;
   StackFile stack;
@@ -152,8 +150,13 @@ void ShowFrame(Player& p, int32_t n) {
   }
   if (!flow.read(g_line, kLineSize)) g_line[0] = '\0';
   TakeTiming(p, g_line);
+  return true;
+}
+
+void ShowFrame(Player& p, int32_t n) {
+  n = ChooseFrame(p, n);
+  if (n < 0 || !FetchFrame(p, n)) return;
   Compose(p);
-  flow.close();
   if (p.HelpOn == 1) DrawBanner(p, n);
   DrawToWindow(p);
   platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait

@@ -1,0 +1,49 @@
+// Scoped owners for the drawing handles the shell creates, so none leaks on an
+// early return. A handle kept for the life of the process is taken out with
+// release().
+#pragma once
+#include <windows.h>
+
+namespace win32 {
+
+template <typename Handle, BOOL (WINAPI* Free)(Handle)>
+class Owned {
+ public:
+  explicit Owned(Handle h = nullptr) : h_(h) {}
+  ~Owned() {
+    if (h_) Free(h_);
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+
+  Handle get() const { return h_; }
+  Handle release() {
+    Handle h = h_;
+    h_ = nullptr;
+    return h;
+  }
+
+ private:
+  Handle h_;
+};
+
+using MemoryDc = Owned<HDC, DeleteDC>;
+using GdiObject = Owned<HGDIOBJ, DeleteObject>;
+
+// The screen's drawing context, borrowed for as long as the scope lasts.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() {
+    if (dc_) ReleaseDC(nullptr, dc_);
+  }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace win32

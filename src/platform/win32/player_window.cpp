@@ -1,0 +1,183 @@
+// The real platform, part three: the player window's life. Creation (class,
+// size, place, outline), the window procedure, which only turns messages into
+// calls of the player's handlers, and the main thread's message loop.
+#include "platform/win32/player_window.h"
+
+#include <windowsx.h>
+
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "platform/win32/gdi_handles.h"
+#include "player/input.h"
+#include "player/show_frame.h"
+
+namespace win32 {
+
+std::atomic<HWND> g_player_window{nullptr};
+
+namespace {
+
+constexpr char kClassName[] = "QV_MoviePlayer";
+
+// The window procedure runs on the main thread only, as does everything that
+// touches these two.
+Player* g_player = nullptr;
+HDC g_player_dc = nullptr;
+
+// --- one handler per message ---------------------------------------------------
+
+void OnDestroy() { PostQuitMessage(0); }
+
+[[noreturn]] void OnClose(HWND hwnd) {
+  DestroyWindow(hwnd);
+  platform::exit_process(kExitNormal);
+}
+
+// lParam holds the pointer's screen position, signed on a multi-screen desktop.
+bool InDragStrip(HWND hwnd, LPARAM lp) {
+  RECT r = {};
+  GetWindowRect(hwnd, &r);
+  return HitTest(*g_player, GET_X_LPARAM(lp) - r.left, GET_Y_LPARAM(lp) - r.top) ==
+         HitArea::kDragStrip;
+}
+
+// The frame is presented again so it takes its active or inactive look.
+void OnActivationChange(HWND hwnd) {
+  if (IsWindowVisible(hwnd)) ShowFrame(*g_player, g_player->CurrentFrame);
+}
+
+// No copy of the window's picture is kept: a repaint fetches the frame again.
+void OnPaint() { ShowFrame(*g_player, g_player->CurrentFrame); }
+
+void OnKeyDown(WPARAM key) { OnKey(*g_player, static_cast<int32_t>(key)); }
+
+void OnPointerMove() { OnMouseMove(*g_player); }
+
+void OnLeftButtonDown(LPARAM lp) { OnClick(*g_player, GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); }
+
+void OnShowFrame(WPARAM frame) { ShowFrame(*g_player, static_cast<int32_t>(frame)); }
+
+LRESULT CALLBACK PlayerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_DESTROY:
+      OnDestroy();
+      break;
+    case WM_CLOSE:
+      OnClose(hwnd);
+    case WM_NCHITTEST:
+      // The one answer that bypasses the default procedure: the title strip
+      // drags the window.
+      if (InDragStrip(hwnd, lp)) return HTCAPTION;
+      break;
+    case WM_NCACTIVATE:
+      OnActivationChange(hwnd);
+      break;
+    case WM_PAINT:
+      OnPaint();  // the default procedure then validates the window
+      break;
+    case WM_KEYDOWN:
+      OnKeyDown(wp);
+      break;
+    case WM_MOUSEMOVE:
+      OnPointerMove();
+      break;
+    case WM_LBUTTONDOWN:
+      OnLeftButtonDown(lp);
+      break;
+    case kMsgShowFrame:
+      OnShowFrame(wp);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// --- creation ------------------------------------------------------------------
+
+void RegisterPlayerClass() {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = 0;
+  wc.lpfnWndProc = PlayerWindowProc;
+  // No class cursor: the player sets the cursor itself for each frame.
+  wc.hbrBackground = CreateSolidBrush(RGB(0, 0, 0));
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExA(&wc)) FailBox("ClassReg Failed", "Exiting", platform::kBoxOk);
+}
+
+HWND CreatePlayerWindow(const Player& p) {
+  // WS_POPUP alone: no border, no caption, and hidden until start-up shows it.
+  HWND hwnd = CreateWindowExA(0, kClassName, p.settings.WindowText, WS_POPUP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, p.geometry.WindowWid, p.geometry.WindowHgt,
+                              nullptr, nullptr, nullptr, nullptr);
+  if (!hwnd) FailBox("CreateWin Failed", "Exiting", platform::kBoxOk);
+  return hwnd;
+}
+
+// 40 pixels in from the work area's top-left when the window fits that way,
+// else against the screen's edge. Only the area's right and bottom count.
+void PlaceWindow(HWND hwnd, const DisplayGeometry& g) {
+  const platform::Rect area = platform::work_area();
+  const int x = area.right - g.WindowWid >= 40 ? 40 : 0;
+  const int y = area.bottom - g.WindowHgt >= 40 ? 40 : 0;
+  SetWindowPos(hwnd, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+}
+
+// Style 1 rounds only the top corners: the rounded rectangle reaches 99
+// pixels below the window, so its bottom corners are cut away. The region is
+// made once; a later resize keeps it.
+void GiveOutline(HWND hwnd, const Player& p) {
+  const int w = p.geometry.WindowWid, h = p.geometry.WindowHgt;
+  GdiObject region(p.settings.WindowRoundingStyle == 1
+                       ? CreateRoundRectRgn(0, 0, w + 1, h + 99, 11, 11)
+                       : CreateRectRgn(0, 0, w + 1, h));
+  // On success the window owns the region.
+  if (SetWindowRgn(hwnd, static_cast<HRGN>(region.get()), FALSE)) region.release();
+}
+
+// The context is taken as soon as the window exists, not when it is first
+// shown: showing it activates and paints it, and both present the current
+// frame, so a frame can be drawn before ShowWindow returns.
+void TakeDrawingContext(HWND hwnd) {
+  g_player_dc = GetDC(hwnd);
+  SetStretchBltMode(g_player_dc, HALFTONE);
+}
+
+}  // namespace
+
+HDC PlayerDc() { return g_player_dc; }
+
+}  // namespace win32
+
+namespace platform {
+
+void create_player_window(Player* player) {
+  win32::g_player = player;
+  win32::RegisterPlayerClass();
+  HWND hwnd = win32::CreatePlayerWindow(*player);
+  win32::g_player_window = hwnd;
+  win32::PlaceWindow(hwnd, player->geometry);
+  win32::GiveOutline(hwnd, *player);
+  win32::TakeDrawingContext(hwnd);
+}
+
+void show_player_window() {
+  HWND hwnd = win32::g_player_window;
+  ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  SetForegroundWindow(hwnd);
+}
+
+int run_player(Player*) {
+  SendMessageA(win32::g_player_window, win32::kMsgShowFrame, 0, 0);
+  MSG msg;
+  // A result of -1 (a bad message) is not an end: only the quit message is.
+  while (GetMessageA(&msg, nullptr, 0, 0) != 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return kExitNormal;
+}
+
+}  // namespace platform

@@ -1,0 +1,20 @@
+// What the player window's files share: its handle, which clock threads read
+// to post to it, and the drawing context every frame is drawn through.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+namespace win32 {
+
+// The player window's private message: wParam is the frame to show.
+constexpr UINT kMsgShowFrame = WM_USER + 4;
+
+// Null until the window exists; then it never changes.
+extern std::atomic<HWND> g_player_window;
+
+// The window's drawing context, kept for the life of the process, stretch mode
+// HALFTONE. Null until the window exists. Main thread only.
+HDC PlayerDc();
+
+}  // namespace win32

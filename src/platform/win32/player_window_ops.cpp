@@ -1,0 +1,42 @@
+// The real platform, part four: what frame presentation and the viewer's input
+// ask of the player window. All but post_show_frame run on the main thread.
+#include "platform/platform.h"
+#include "platform/win32/player_window.h"
+
+namespace platform {
+
+namespace {
+HDC DcOf(Canvas canvas) { return static_cast<HDC>(canvas.handle); }
+}  // namespace
+
+void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
+  BitBlt(win32::PlayerDc(), x, y, w, h, DcOf(src), 0, 0, SRCCOPY);
+}
+
+// The window's context stretches in HALFTONE mode, set when it was taken.
+void stretch_to_window(Canvas src, int32_t src_w, int32_t src_h, int32_t x, int32_t y,
+                       int32_t w, int32_t h) {
+  StretchBlt(win32::PlayerDc(), x, y, w, h, DcOf(src), 0, 0, src_w, src_h, SRCCOPY);
+}
+
+// Only the size changes; without SWP_NOZORDER and SWP_NOACTIVATE the window is
+// also raised and activated, as the viewer expects of a frame of a new size.
+void resize_player_window(int32_t w, int32_t h) {
+  SetWindowPos(win32::g_player_window, HWND_TOP, 0, 0, w, h, SWP_NOMOVE);
+}
+
+bool player_window_is_foreground() { return GetForegroundWindow() == win32::g_player_window; }
+
+// Clock threads call this: the window's handle is read atomically and the
+// frame is handed to the main thread as a posted message.
+void post_show_frame(int32_t n) {
+  PostMessageA(win32::g_player_window, win32::kMsgShowFrame, static_cast<WPARAM>(n), 0);
+}
+
+void set_cursor(int32_t cursor) {
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(cursor)));
+}
+
+void minimize_player_window() { ShowWindow(win32::g_player_window, SW_MINIMIZE); }
+
+}  // namespace platform
