@@ -1,11 +1,16 @@
 #include "movie/line_reader.h"
 
+#include <cstring>
+
 LineReader::~LineReader() { close(); }
 
 bool LineReader::open(const char* path) {
   close();
   file_ = std::fopen(path, "rb");
+  // The stream's own buffer would only add a copy: reads are in chunks already.
+  if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
   buffer_pos_ = buffer_len_ = 0;
+  chunk_ = kFirstChunk;
   position_ = 0;
   return file_ != nullptr;
 }
@@ -17,6 +22,7 @@ void LineReader::close() {
 
 bool LineReader::seek(int64_t offset) {
   buffer_pos_ = buffer_len_ = 0;
+  chunk_ = kFirstChunk;
   if (offset < 0 || offset > INT32_MAX) return false;
   if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return false;
   position_ = offset;
@@ -25,8 +31,9 @@ bool LineReader::seek(int64_t offset) {
 
 int LineReader::peek_byte() {
   if (buffer_pos_ == buffer_len_) {
-    buffer_len_ = static_cast<int>(std::fread(buffer_, 1, sizeof buffer_, file_));
+    buffer_len_ = static_cast<int>(std::fread(buffer_, 1, chunk_, file_));
     buffer_pos_ = 0;
+    if (chunk_ < kMaxChunk) chunk_ *= 2;
     if (buffer_len_ == 0) return -1;
   }
   return buffer_[buffer_pos_];
@@ -46,20 +53,32 @@ bool LineReader::read(char* buf, int size) {
   length_ = 0;
   ended_ = false;
   bool any = false;
-  while (length_ < size - 1) {
-    int c = next_byte();
-    if (c < 0) break;
+  // Copies runs of buffered bytes up to the next LF or the end of the room.
+  while (length_ < size - 1 && peek_byte() >= 0) {
     any = true;
-    if (c == '\n') {
-      ended_ = true;
-      break;
-    }
-    if (c == '\r' && peek_byte() == '\n') {
+    const unsigned char* run = buffer_ + buffer_pos_;
+    int avail = buffer_len_ - buffer_pos_;
+    int room = size - 1 - length_;
+    int take = avail < room ? avail : room;
+    const void* lf = std::memchr(run, '\n', take);
+    int n = lf ? static_cast<int>(static_cast<const unsigned char*>(lf) - run) : take;
+    std::memcpy(buf + length_, run, n);
+    length_ += n;
+    buffer_pos_ += n;
+    position_ += n;
+    if (lf) {
       next_byte();
       ended_ = true;
+      if (length_ > 0 && buf[length_ - 1] == '\r') --length_;
       break;
     }
-    buf[length_++] = static_cast<char>(c);
+  }
+  // CR LF counts as one character, so it still fits after a CR that filled the room.
+  if (!ended_ && length_ > 0 && length_ == size - 1 && buf[length_ - 1] == '\r' &&
+      peek_byte() == '\n') {
+    next_byte();
+    ended_ = true;
+    --length_;
   }
   if (size > 0) buf[length_] = '\0';
   return any;

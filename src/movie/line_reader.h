@@ -35,7 +35,12 @@ class LineReader {
   int peek_byte();
 
   std::FILE* file_ = nullptr;
-  unsigned char buffer_[65536];
+  // Reads start small after a seek, since a presentation needs one frame
+  // record of a few kilobytes, and grow for a pass over the whole flow.
+  static constexpr int kFirstChunk = 4096;
+  static constexpr int kMaxChunk = 65536;
+  unsigned char buffer_[kMaxChunk];
+  int chunk_ = kFirstChunk;
   int buffer_pos_ = 0;
   int buffer_len_ = 0;
   int64_t position_ = 0;

@@ -31,6 +31,10 @@ int current_directory(char* buf, int size);
 void* find_first(const char* pattern, char* name, int size);
 bool find_next(void* search, char* name, int size);
 void find_close(void* search);
+// Maps a whole file for reading; null when it cannot (a stack too large for
+// the address space, say), and the caller then reads row by row.
+const uint8_t* map_file(const char* path, int64_t size);
+void unmap_file(const uint8_t* view, int64_t size);
 
 // The open-file dialog, with the fields the locator fills in.
 struct OpenFileRequest {
@@ -80,6 +84,19 @@ bool player_window_is_foreground();
 void post_show_frame(int32_t n);
 void set_cursor(int32_t cursor);
 void minimize_player_window();
+
+// --- splash painting (the splash thread, during one paint of its window) ------
+// Text cells have their top-left corner at (x, y) and a font of the given cell
+// height in pixels, heavy weight. Colours are 0x00BBGGRR.
+constexpr int32_t kFontQualityDefault = 0;
+constexpr int32_t kFontQualityProof = 2;
+// Fills the rectangle (0, 0) to (w, h) of the splash window.
+void splash_fill(int32_t w, int32_t h, uint32_t colour);
+int32_t splash_text_width(int32_t font_hgt, int32_t quality, const char* text);
+// An opaque text fills its cell with the drawing context's default
+// background colour (white); otherwise the text is drawn over what is there.
+void splash_draw_text(int32_t x, int32_t y, int32_t font_hgt, int32_t quality, uint32_t colour,
+                      bool opaque, const char* text);
 
 }  // namespace platform
 

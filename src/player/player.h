@@ -7,6 +7,7 @@
 
 #include "movie/frame_index.h"
 #include "movie/movie_source.h"
+#include "movie/row_list.h"
 #include "movie/settings.h"
 #include "platform/platform.h"
 
@@ -39,6 +40,16 @@ struct Player {
   std::atomic<int32_t> HelpOn{0};       // the frame banner is drawn when 1
   ClickRegion click_region;
   int32_t FrameWid = 0, FrameHgt = 0;   // the frame now in FrameCanvas
+
+  // Kept from one presentation to the next while the stack file keeps its
+  // size and time stamp: the open (mapped) stack, and which stack row each
+  // FrameCanvas row holds (-1: not known), so unchanged rows are not copied.
+  StackFile stack;
+  int32_t held_rows[kMaxRows];
+  Player() { ForgetHeldRows(); }
+  void ForgetHeldRows() {
+    for (int32_t& r : held_rows) r = -1;
+  }
 };
 
 // The process's player, used by thread routines that take no argument.

@@ -46,9 +46,21 @@ bool FrameLineConfirmed(Player& p, LineReader* flow, int32_t n) {
 }
 
 void Reindex(Player& p) {
+  p.ForgetHeldRows();
   Say("Reloading Offsets... \n");
   BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
   Say(" Done\n");
+}
+
+// The stack stays open between presentations; a stack rewritten meanwhile
+// (another size or time stamp) is opened afresh and nothing held is trusted.
+void OpenStack(Player& p) {
+  int64_t size, mtime;
+  const char* path = p.movie.stack_path;
+  if (!FileStatus(path, &size, &mtime)) FailTag("No file '%s'", path);
+  if (p.stack.is_open() && size == p.stack.size() && mtime == p.stack.mtime()) return;
+  p.ForgetHeldRows();
+  if (!p.stack.open(path)) FailTag("No file '%s'", path);
 }
 
 // Fill mode 0 keeps the window the size of the frame shown.
@@ -134,16 +146,14 @@ bool FetchFrame(Player& p, int32_t n) {
     return false;
   }
   p.CurrentFrame = n;
-  StackFile stack;
-  if (!stack.open(p.movie.stack_path)) FailTag("No file '%s'", p.movie.stack_path);
+  OpenStack(p);
   if (!flow.read(g_line, kLineSize) || g_line[0] != '$') FailTag("FormatError24");
   p.FrameWid = p.movie.StackWid;
   const int32_t rows = RowCount(g_line);
   p.FrameHgt = rows < kMaxRows ? rows : kMaxRows;
   FitWindowToFrame(p);
-  LoadRowList(g_line, stack, p.movie.StackWid, p.movie.FirstStackByte,
-              p.canvases.FrameCanvas.pixels);
-  stack.close();
+  LoadRowList(g_line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
+              p.canvases.FrameCanvas.pixels, p.held_rows);
   // A row list longer than the buffer arrives in pieces; the timing line
   // follows the last of them. A flow that ends here reads as delay 0.
   while (!flow.ended() && flow.read(g_line, kLineSize)) {

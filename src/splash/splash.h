@@ -1,10 +1,12 @@
-// The splash screen's decisions: what one paint draws (the movie's splash
-// block, the key help and the status line) and what the viewer's keys do.
+// The splash screen's decisions: where its window goes, what one paint draws
+// (the movie's splash block, the key help and the status line) and what the
+// viewer's keys do.
 // The win32 shell owns the window, its thread and its drawing context.
 #pragma once
 #include <cstdint>
 
 #include "movie/movie_source.h"
+#include "platform/platform.h"
 
 // The splash window, in screen pixels, and its colours (0x00BBGGRR).
 constexpr int32_t kSplashWid = 560;
@@ -19,6 +21,12 @@ constexpr uint32_t kStatusColour = 0x000080;      // dark red
 // IndexingDone (0 while the index is being built). Ends the process with
 // "NoFlowS1" when the flow cannot be read.
 void PaintSplash(const MovieSource& movie, int32_t indexing_done);
+
+// The splash window's top-left corner: centred on the work area.
+struct SplashPlace {
+  int32_t x, y;
+};
+SplashPlace PlaceSplash(const platform::Rect& work);
 
 // A key pressed on the splash once it invites a click: true when it dismisses
 // the splash (Right arrow). Esc ends the program here; other keys do nothing.

@@ -1,6 +1,13 @@
 #include "support/fake_platform.h"
 
+#include <cstdio>
 #include <cstring>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace fake {
 
@@ -9,7 +16,10 @@ State& state() {
   return s;
 }
 
-void Reset() { state() = State(); }
+void Reset() {
+  state() = State();
+  splash() = SplashRecord();
+}
 
 namespace {
 struct Search {
@@ -67,6 +77,40 @@ bool find_next(void* search, char* name, int size) {
 }
 
 void find_close(void* search) { delete static_cast<fake::Search*>(search); }
+
+// A real mapping where the system has one, so benchmarks measure it; a copy
+// of the file elsewhere.
+const uint8_t* map_file(const char* path, int64_t size) {
+  if (state().mapping_fails || size <= 0) return nullptr;
+  ++state().maps;
+#if defined(_WIN32)
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return nullptr;
+  auto* copy = new uint8_t[size_t(size)];
+  size_t got = std::fread(copy, 1, size_t(size), f);
+  std::fclose(f);
+  if (got != size_t(size)) {
+    delete[] copy;
+    return nullptr;
+  }
+  return copy;
+#else
+  int fd = open(path, O_RDONLY);
+  if (fd < 0) return nullptr;
+  void* view = mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  close(fd);
+  return view == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(view);
+#endif
+}
+
+void unmap_file(const uint8_t* view, int64_t size) {
+#if defined(_WIN32)
+  (void)size;
+  delete[] view;
+#else
+  munmap(const_cast<uint8_t*>(view), size_t(size));
+#endif
+}
 
 void open_file_dialog(OpenFileRequest* r) {
   fake::Dialog d;
@@ -133,5 +177,32 @@ bool player_window_is_foreground() { return state().player_foreground; }
 void post_show_frame(int32_t n) { state().posts.push_back(n); }
 void set_cursor(int32_t cursor) { state().cursors.push_back(cursor); }
 void minimize_player_window() { ++state().minimized; }
+
+}  // namespace platform
+
+// --- splash painting ---------------------------------------------------------
+namespace fake {
+
+SplashRecord& splash() {
+  static SplashRecord record;
+  return record;
+}
+
+}  // namespace fake
+
+namespace platform {
+
+void splash_fill(int32_t w, int32_t h, uint32_t colour) {
+  fake::splash().draws.push_back({true, w, h, 0, 0, colour, true, ""});
+}
+
+int32_t splash_text_width(int32_t font_hgt, int32_t, const char* text) {
+  return fake::SplashTextWid(font_hgt, text);
+}
+
+void splash_draw_text(int32_t x, int32_t y, int32_t font_hgt, int32_t quality, uint32_t colour,
+                      bool opaque, const char* text) {
+  fake::splash().draws.push_back({false, x, y, font_hgt, quality, colour, opaque, text});
+}
 
 }  // namespace platform

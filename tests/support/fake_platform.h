@@ -58,6 +58,8 @@ struct State {
     void* arg;
   };
   std::vector<Thread> threads;  // started, not run: a test runs them
+  bool mapping_fails = false;  // map_file answers null, as for a huge file
+  int maps = 0;
   std::vector<int32_t> sleeps;
   std::function<void()> on_sleep;  // runs inside each sleep
 };
@@ -67,5 +69,28 @@ void Reset();
 
 // Banner text is measured as 7 pixels a character.
 constexpr int32_t kBannerCharWid = 7;
+
+}  // namespace fake
+
+// --- splash painting ---------------------------------------------------------
+namespace fake {
+
+// One fill or text drawn on the splash window, in drawing order.
+struct SplashDraw {
+  bool fill;  // a fill of (0, 0) to (x, y); otherwise a text at (x, y)
+  int32_t x, y, font_hgt, quality;
+  uint32_t colour;
+  bool opaque;
+  std::string text;
+};
+struct SplashRecord {
+  std::vector<SplashDraw> draws;
+};
+SplashRecord& splash();  // cleared by Reset
+
+// Splash text is measured as half its font height a character.
+inline int32_t SplashTextWid(int32_t font_hgt, const std::string& text) {
+  return static_cast<int32_t>(text.size()) * font_hgt / 2;
+}
 
 }  // namespace fake

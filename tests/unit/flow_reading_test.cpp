@@ -64,6 +64,21 @@ TEST(LineReader, LongLinesArriveInBufferSizedPieces) {
   EXPECT_EQ(lines[5].position, 26);
 }
 
+TEST(LineReader, LineEndsSplitAcrossReadsAndAtTheBuffersEdge) {
+  // A CR LF straddling the reader's first 4096-byte read, and one right where
+  // the caller's buffer is full: both still end their line.
+  std::string first(4095, 'a');
+  auto lines = ReadAll(first + "\r\nbb\r\r\n12345\r\n", 7);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.back().text, "12345");
+  EXPECT_TRUE(lines.back().ended);
+  EXPECT_EQ(lines[lines.size() - 2].text, "bb\r");
+  lines = ReadAll(first + "\r\nz", 5000);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].text, first);
+  EXPECT_EQ(lines[1].offset, 4097);
+}
+
 TEST(LineReader, SeekStartsAtAnExactOffset) {
   std::string path = TempDir("seek") + "/flow";
   ASSERT_TRUE(WriteFile(path, "one\r\ntwo\r\nthree\r\n"));

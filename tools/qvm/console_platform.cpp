@@ -19,7 +19,7 @@ void exit_process(int code) {
 }
 
 void sleep_ms(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-void start_thread(void (*routine)()) { std::thread(routine).detach(); }
+void start_thread(void (*routine)(void*), void* arg) { std::thread(routine, arg).detach(); }
 
 int module_file_name(char* buf, int size) {
   if (size > 0) buf[0] = '\0';
@@ -33,6 +33,9 @@ void* find_first(const char*, char*, int) { return nullptr; }
 bool find_next(void*, char*, int) { return false; }
 void find_close(void*) {}
 void open_file_dialog(OpenFileRequest*) {}
+// qvm reads stacks row by row.
+const uint8_t* map_file(const char*, int64_t) { return nullptr; }
+void unmap_file(const uint8_t*, int64_t) {}
 void screen_size(int32_t* width, int32_t* height) { *width = 1024, *height = 768; }
 Rect work_area() { return {0, 0, 1024, 768}; }
 

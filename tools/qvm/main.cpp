@@ -1,1 +1,65 @@
-int main() { return 1; }
+// qvm: builds, bundles, checks and renders movies for the player. Exit codes
+// follow the player's: 0 when all went well, 1 for a failure or a damaged movie.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "qvm/commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  qvm build -o OUT.QVM [--header FILE] [--delay MS] FRAME.png...\n"
+    "  qvm build -o OUT.QVM [--header FILE] [--delay MS] --list FILE\n"
+    "      Makes a movie from PNG pictures, all one width (1 to 3000 pixels,\n"
+    "      1 to 2400 rows, at most 50000 frames). Each frame shows for MS\n"
+    "      milliseconds (100 unless --delay says otherwise). The list file has\n"
+    "      one line per frame, \"PNG DELAY_MS\" or \"PNG click X1,Y1,X2,Y2\", and\n"
+    "      may hold \"inactive PNG\" and \"StopReading\"; '#' starts a comment.\n"
+    "  qvm bundle PLAYER.exe MOVIE.QVM -o OUT.exe\n"
+    "      Appends the movie to a copy of the player, after the marker line.\n"
+    "  qvm pair MOVIE DIR\n"
+    "      Writes DIR/demoFlow.txt and DIR/demoStack.kts.\n"
+    "  qvm info FILE\n"
+    "      Describes the movie in a movie file, a bundled player or demoFlow.txt\n"
+    "      and reports every problem; exits 1 when there is one.\n"
+    "  qvm frame MOVIE N -o OUT.png [--inactive]\n"
+    "      Writes frame N (from 0) as the player shows it, with --inactive as\n"
+    "      it shows it while its window is in the background.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"build", RunBuild}, {"bundle", RunBundle}, {"pair", RunPair},
+    {"info", RunInfo},   {"frame", RunFrame},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stdout);
+    return 1;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+      std::strcmp(argv[1], "help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) != 0) continue;
+    try {
+      return command.run(argc - 2, argv + 2);
+    } catch (const std::exception& e) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "qvm %s: %s\n", command.name, e.what());
+      return 1;
+    }
+  }
+  std::fprintf(stderr, "qvm: unknown command \"%s\"; qvm --help lists them\n", argv[1]);
+  return 1;
+}

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
-#include <unordered_map>
+#include <utility>
 
 #include "movie/movie_source.h"
 
@@ -53,35 +53,8 @@ std::string MarkerLine() {
 
 namespace {
 
-class StackBuilder {
- public:
-  explicit StackBuilder(MovieBytes* out) : out_(out) {}
-  // The row list line of a picture, adding its new rows to the stack.
-  std::string RowList(const Picture& p) {
-    std::string list = "$";
-    list.reserve(1 + size_t(p.height) * 4);
-    for (int32_t y = 0; y < p.height; ++y) {
-      std::string row(reinterpret_cast<const char*>(p.row(y)), size_t(p.width) * 3);
-      auto found = index_.find(row);
-      int32_t index;
-      if (found == index_.end()) {
-        index = static_cast<int32_t>(index_.size());
-        index_.emplace(row, index);
-        out_->stack += row;
-      } else {
-        index = found->second;
-      }
-      list += EncodeRowIndex(index);
-      ++out_->row_refs;
-    }
-    return list;
-  }
-  int32_t unique_rows() const { return static_cast<int32_t>(index_.size()); }
-
- private:
-  MovieBytes* out_;
-  std::unordered_map<std::string, int32_t> index_;
-};
+// Four base-80 digits name at most 80^4 rows.
+constexpr int64_t kMaxStackRows = 80LL * 80 * 80 * 80;
 
 void CheckPicture(const Picture& p, int32_t width, const char* what) {
   char text[160];
@@ -104,33 +77,80 @@ void CheckPicture(const Picture& p, int32_t width, const char* what) {
 
 }  // namespace
 
+MovieEncoder::MovieEncoder(const std::vector<std::string>& header, const std::string& line_end)
+    : eol_(line_end) {
+  for (const std::string& line : header) out_.flow += line + eol_;
+}
+
+void MovieEncoder::TakeWidth(const Picture& picture, const char* what) {
+  if (out_.width == 0) out_.width = picture.width;
+  CheckPicture(picture, out_.width, what);
+}
+
+// The row list line of a picture, adding its new rows to the stack.
+std::string MovieEncoder::RowList(const Picture& p) {
+  std::string list = "$";
+  list.reserve(1 + size_t(p.height) * 4);
+  for (int32_t y = 0; y < p.height; ++y) {
+    std::string row(reinterpret_cast<const char*>(p.row(y)), size_t(p.width) * 3);
+    auto found = row_index_.find(row);
+    int32_t index;
+    if (found == row_index_.end()) {
+      if (int64_t(row_index_.size()) >= kMaxStackRows) {
+        throw std::runtime_error("a movie holds at most 40960000 distinct rows");
+      }
+      index = static_cast<int32_t>(row_index_.size());
+      row_index_.emplace(row, index);
+      out_.stack += row;
+    } else {
+      index = found->second;
+    }
+    list += EncodeRowIndex(index);
+    ++out_.row_refs;
+  }
+  return list;
+}
+
+void MovieEncoder::AddInactive(const Picture& picture) {
+  TakeWidth(picture, "the inactive picture");
+  out_.flow += "InactiveFrame" + eol_ + RowList(picture) + eol_;
+}
+
+void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
+
+void MovieEncoder::AddFrame(const FrameSpec& f) {
+  if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
+  std::string what = "frame " + std::to_string(out_.frame_count);
+  TakeWidth(f.picture, what.c_str());
+  out_.flow += "~" + FrameName(out_.frame_count) + eol_;
+  out_.flow += RowList(f.picture) + eol_;
+  out_.flow += TimingLineFor(f) + eol_;
+  ++out_.frame_count;
+}
+
+MovieBytes MovieEncoder::Finish() {
+  out_.flow += "# -99" + eol_;
+  out_.unique_rows = static_cast<int32_t>(row_index_.size());
+  row_index_.clear();
+  return std::move(out_);
+}
+
 MovieBytes EncodeMovie(const MovieSpec& spec) {
   if (spec.frames.empty()) throw std::runtime_error("a movie needs at least one frame");
   if (spec.frames.size() > size_t(kMaxFrames)) {
     throw std::runtime_error("a movie has at most 50000 frames");
   }
-  MovieBytes m;
-  m.width = spec.frames[0].picture.width;
-  const std::string& eol = spec.line_end;
-  for (const std::string& line : spec.header) m.flow += line + eol;
-  StackBuilder stack(&m);
+  // Frame 0 sets the width, also for an inactive picture written before it.
   if (spec.has_inactive) {
-    CheckPicture(spec.inactive, m.width, "the inactive picture");
-    m.flow += "InactiveFrame" + eol + stack.RowList(spec.inactive) + eol;
+    CheckPicture(spec.inactive, spec.frames[0].picture.width, "the inactive picture");
   }
+  MovieEncoder encoder(spec.header, spec.line_end);
+  if (spec.has_inactive) encoder.AddInactive(spec.inactive);
   for (size_t n = 0; n < spec.frames.size(); ++n) {
-    const FrameSpec& f = spec.frames[n];
-    std::string what = "frame " + std::to_string(n);
-    CheckPicture(f.picture, m.width, what.c_str());
-    if (int32_t(n) == spec.stop_reading_before) m.flow += "StopReading" + eol;
-    m.flow += "~" + FrameName(int32_t(n)) + eol;
-    m.flow += stack.RowList(f.picture) + eol;
-    m.flow += TimingLineFor(f) + eol;
+    if (int32_t(n) == spec.stop_reading_before) encoder.AddStopReading();
+    encoder.AddFrame(spec.frames[n]);
   }
-  m.flow += "# -99" + eol;
-  m.frame_count = static_cast<int32_t>(spec.frames.size());
-  m.unique_rows = stack.unique_rows();
-  return m;
+  return encoder.Finish();
 }
 
 std::string MovieFileBytes(const MovieBytes& m) {

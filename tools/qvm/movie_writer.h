@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A picture in the stack's pixel order: rows top-down, width * 3 bytes each,
@@ -50,6 +51,29 @@ std::string TimingLineFor(const FrameSpec& f);
 // Throws std::runtime_error with a clear message when a picture breaks the
 // data model's limits (width 1 to 3000, at most 2400 rows, all one width).
 MovieBytes EncodeMovie(const MovieSpec& spec);
+
+// The same encoding one record at a time, so a long movie never holds all its
+// pictures at once. The first picture added sets the movie's width; every
+// method throws std::runtime_error as EncodeMovie does.
+class MovieEncoder {
+ public:
+  explicit MovieEncoder(const std::vector<std::string>& header,
+                        const std::string& line_end = "\r\n");
+  void AddInactive(const Picture& picture);  // an "InactiveFrame" record
+  void AddStopReading();
+  void AddFrame(const FrameSpec& frame);
+  int32_t frame_count() const { return out_.frame_count; }
+  // Adds the closing line and hands the movie over; the encoder is spent.
+  MovieBytes Finish();
+
+ private:
+  std::string RowList(const Picture& picture);
+  void TakeWidth(const Picture& picture, const char* what);
+
+  MovieBytes out_;
+  std::string eol_;
+  std::unordered_map<std::string, int32_t> row_index_;
+};
 
 // The layouts: a movie file of its own, and the bytes appended to a player.
 std::string MovieFileBytes(const MovieBytes& m);

@@ -84,6 +84,25 @@ void find_close(void* search) {
   delete s;
 }
 
+const uint8_t* map_file(const char* path, int64_t size) {
+  if (size <= 0) return nullptr;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  CloseHandle(file);
+  if (!mapping) return nullptr;
+  // The view keeps the mapping alive; a stack larger than the free address
+  // space fails here, and the caller reads row by row instead.
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
+  CloseHandle(mapping);
+  return static_cast<const uint8_t*>(view);
+}
+
+void unmap_file(const uint8_t* view, int64_t) {
+  if (view) UnmapViewOfFile(view);
+}
+
 void open_file_dialog(OpenFileRequest* r) {
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = r->struct_size;

@@ -1,0 +1,29 @@
+// The text inputs of "qvm build": the header file and the frame list. Both are
+// checked here, line by line, so a movie never carries a line the player would
+// misread.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Lines written verbatim at the head of the flow. Refuses a line that is not
+// 7-bit printable text, that is longer than the splash reader takes whole, or
+// that the player would take for a record ("~", "$", "InactiveFrame",
+// "StopReading").
+std::vector<std::string> ReadHeaderFile(const std::string& path);
+
+struct ListedFrame {
+  std::string png;
+  int32_t delay_ms = 100;
+  bool click = false;
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+struct FrameList {
+  std::vector<ListedFrame> frames;
+  std::string inactive_png;         // empty: no inactive picture
+  int32_t stop_reading_before = -1; // frame number, -1 for none
+};
+
+// Relative PNG paths are taken from the list file's folder.
+FrameList ReadFrameList(const std::string& path, int32_t default_delay_ms);

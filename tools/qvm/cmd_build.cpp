@@ -1,0 +1,96 @@
+// qvm build: PNG pictures in, one movie file out. Pictures are read and
+// encoded one at a time, so a long movie costs the memory of its unique rows.
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
+#include "movie/movie_source.h"
+#include "qvm/build_inputs.h"
+#include "qvm/cli_args.h"
+#include "qvm/commands.h"
+#include "qvm/movie_writer.h"
+#include "qvm/png_io.h"
+
+namespace {
+
+FrameList FramesFromArgs(const CommandArgs& args, int32_t delay_ms) {
+  if (args.has("--list")) {
+    if (!args.plain.empty()) throw std::runtime_error("give the frames either in --list or as arguments");
+    return ReadFrameList(args.value("--list"), delay_ms);
+  }
+  FrameList list;
+  for (const std::string& png : args.plain) {
+    ListedFrame f;
+    f.png = png;
+    f.delay_ms = delay_ms;
+    list.frames.push_back(f);
+  }
+  return list;
+}
+
+Picture LoadPng(const std::string& path) {
+  Picture picture;
+  std::string error;
+  if (!ReadPng(path, &picture, &error)) throw std::runtime_error(path + ": " + error);
+  return picture;
+}
+
+// The encoder's refusals name the picture by its place; the file name is added.
+template <typename Step>
+void ForPicture(const std::string& path, Step step) {
+  try {
+    step();
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(path + ": " + e.what());
+  }
+}
+
+FrameSpec ToSpec(const ListedFrame& listed, Picture picture) {
+  FrameSpec f;
+  f.picture = std::move(picture);
+  f.delay_ms = listed.delay_ms;
+  f.click = listed.click;
+  f.x1 = listed.x1, f.y1 = listed.y1, f.x2 = listed.x2, f.y2 = listed.y2;
+  return f;
+}
+
+MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list) {
+  MovieEncoder encoder(header);
+  if (!list.inactive_png.empty()) {
+    ForPicture(list.inactive_png, [&] { encoder.AddInactive(LoadPng(list.inactive_png)); });
+  }
+  for (size_t n = 0; n < list.frames.size(); ++n) {
+    if (int32_t(n) == list.stop_reading_before) encoder.AddStopReading();
+    const ListedFrame& listed = list.frames[n];
+    ForPicture(listed.png, [&] { encoder.AddFrame(ToSpec(listed, LoadPng(listed.png))); });
+  }
+  if (list.stop_reading_before == int32_t(list.frames.size())) encoder.AddStopReading();
+  return encoder.Finish();
+}
+
+}  // namespace
+
+int RunBuild(int argc, char** argv) {
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--header", "--delay", "--list"}, {});
+  if (!args.has("-o")) throw std::runtime_error("-o OUT.QVM is required");
+  const int32_t delay_ms = ParseCount(args.value("--delay", "100"), "--delay");
+  FrameList list = FramesFromArgs(args, delay_ms);
+  if (list.frames.empty()) throw std::runtime_error("no frames given");
+  if (list.frames.size() > size_t(kMaxFrames)) {
+    throw std::runtime_error(std::to_string(list.frames.size()) +
+                             " frames; a movie has at most 50000");
+  }
+  std::vector<std::string> header;
+  if (args.has("--header")) header = ReadHeaderFile(args.value("--header"));
+  MovieBytes movie = Encode(header, list);
+  // The player's offsets are signed 32-bit; every stack row must lie within them.
+  if (int64_t(movie.flow.size()) + 3 + int64_t(movie.stack.size()) > INT32_MAX) {
+    throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets");
+  }
+  const std::string out = args.value("-o");
+  if (!WriteFile(out, MovieFileBytes(movie))) throw std::runtime_error("cannot write " + out);
+  std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
+              out.c_str(), int(movie.frame_count), int(movie.width),
+              static_cast<long long>(movie.row_refs), int(movie.unique_rows));
+  return 0;
+}

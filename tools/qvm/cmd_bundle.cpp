@@ -1,0 +1,99 @@
+// qvm bundle: the player's bytes, the marker line, then the movie file. The
+// player takes the first marker its search meets, so the join is proved by
+// running that very search over the bytes before anything is written.
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
+#include "movie/locator.h"
+#include "qvm/cli_args.h"
+#include "qvm/commands.h"
+#include "qvm/movie_file.h"
+#include "qvm/movie_writer.h"
+
+namespace {
+
+std::string ReadOrThrow(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
+  return bytes;
+}
+
+// Where the player's marker search stops over these bytes: just past the
+// marker's "~", or -1 when it finds none.
+int64_t MarkerSearchEnd(const std::string& bytes) {
+  std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+  if (!stream) throw std::runtime_error("cannot scan the player in memory");
+  int64_t end = FindMarker(stream) ? ftello(stream) : -1;
+  std::fclose(stream);
+  return end;
+}
+
+// Nothing, or one byte to put between player and marker. A player that ends
+// in the marker's first characters ("!", "!\"", ...) would have the search
+// take the appended marker as the continuation of that run; it breaks the run
+// on the marker's own "!" and, since that byte is not tried again as a first
+// character, misses the marker altogether. A line feed breaks the run first.
+std::string Separator(const std::string& player) {
+  const std::string marker = MarkerLine();
+  for (const std::string separator : {"", "\n"}) {
+    const std::string joined = player + separator + marker;
+    if (MarkerSearchEnd(joined) == int64_t(joined.size())) return separator;
+  }
+  throw std::runtime_error("the marker cannot be placed where the player finds it");
+}
+
+void RequireMovieFile(const std::string& path) {
+  MovieFile movie = OpenMovieFile(path);
+  if (movie.layout != Layout::kMovieFile) {
+    throw std::runtime_error(path + " is not a movie file of its own (" +
+                             LayoutName(movie.layout) + ")");
+  }
+  RequirePlayable(movie);
+}
+
+void WriteBundle(const std::string& out, const std::string* parts[], int count) {
+  std::FILE* file = std::fopen(out.c_str(), "wb");
+  if (!file) throw std::runtime_error("cannot write " + out);
+  bool ok = true;
+  for (int i = 0; i < count; ++i) {
+    ok = ok && std::fwrite(parts[i]->data(), 1, parts[i]->size(), file) == parts[i]->size();
+  }
+  if (std::fclose(file) != 0 || !ok) throw std::runtime_error("cannot write " + out);
+}
+
+}  // namespace
+
+int RunBundle(int argc, char** argv) {
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o"}, {});
+  if (args.plain.size() != 2 || !args.has("-o")) {
+    throw std::runtime_error("usage: qvm bundle PLAYER.exe MOVIE.QVM -o OUT.exe");
+  }
+  const std::string player = ReadOrThrow(args.plain[0]);
+  if (player.find(MarkerLine()) != std::string::npos) {
+    throw std::runtime_error(args.plain[0] +
+                             " already holds the marker line; the player would take what follows it");
+  }
+  RequireMovieFile(args.plain[1]);
+  const std::string movie = ReadOrThrow(args.plain[1]);
+  const std::string separator = Separator(player);
+  const std::string marker_line = MarkerLine() + "\r\n";
+  const int64_t total = int64_t(player.size() + separator.size() + marker_line.size() + movie.size());
+  if (total > INT32_MAX) {
+    throw std::runtime_error("the bundle would pass 2147483647 bytes, beyond the player's offsets");
+  }
+  const std::string* parts[] = {&player, &separator, &marker_line, &movie};
+  WriteBundle(args.value("-o"), parts, 4);
+  // The written file is searched again, as the player will search it.
+  MovieFile written = OpenMovieFile(args.value("-o"));
+  if (written.layout != Layout::kAppended ||
+      written.first_flow != int64_t(player.size() + separator.size()) + 94) {
+    throw std::runtime_error(args.value("-o") + ": the player would not find the movie");
+  }
+  std::printf("%s: player %lld bytes, marker line at offset %lld%s, %lld bytes in all\n",
+              args.value("-o").c_str(), static_cast<long long>(player.size()),
+              static_cast<long long>(player.size() + separator.size()),
+              separator.empty() ? "" : " (after a separating line feed)",
+              static_cast<long long>(total));
+  return 0;
+}
