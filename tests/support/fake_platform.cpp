@@ -1,7 +1,12 @@
 #include "support/fake_platform.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -16,9 +21,36 @@ State& state() {
   return s;
 }
 
+std::mutex g_mutex;
+std::condition_variable g_posted;
+std::deque<int32_t> g_queue;
+std::vector<std::thread> g_running;
+
 void Reset() {
+  JoinThreads();
   state() = State();
   splash() = SplashRecord();
+  g_queue.clear();
+}
+
+void JoinThreads() {
+  std::vector<std::thread> running;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    running.swap(g_running);
+  }
+  for (std::thread& t : running) t.join();
+}
+
+bool TakePost(int32_t* frame, int timeout_ms) {
+  std::unique_lock<std::mutex> lock(g_mutex);
+  if (!g_posted.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                         [] { return !g_queue.empty(); })) {
+    return false;
+  }
+  *frame = g_queue.front();
+  g_queue.pop_front();
+  return true;
 }
 
 namespace {
@@ -39,17 +71,29 @@ namespace platform {
 using fake::state;
 
 void message_box(const char* text, const char* caption, unsigned style) {
+  std::lock_guard<std::mutex> lock(fake::g_mutex);  // looping notices come from threads
   state().boxes.push_back({text, caption, style});
 }
 
 void exit_process(int code) { throw fake::Exited{code}; }
 
 void sleep_ms(int32_t ms) {
+  if (state().real_threads) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return;
+  }
   state().sleeps.push_back(ms);
   if (state().on_sleep) state().on_sleep();
 }
 
-void start_thread(void (*routine)(void*), void* arg) { state().threads.push_back({routine, arg}); }
+void start_thread(void (*routine)(void*), void* arg) {
+  if (state().real_threads) {
+    std::lock_guard<std::mutex> lock(fake::g_mutex);
+    fake::g_running.emplace_back(routine, arg);
+    return;
+  }
+  state().threads.push_back({routine, arg});
+}
 
 int module_file_name(char* buf, int size) {
   fake::CopyOut(state().module_path, buf, size);
@@ -172,9 +216,20 @@ void stretch_to_window(Canvas, int32_t src_w, int32_t src_h, int32_t x, int32_t 
   state().draws.push_back({true, src_w, src_h, x, y, w, h});
 }
 
-void resize_player_window(int32_t w, int32_t h) { state().resizes.push_back({w, h}); }
+void resize_player_window(int32_t w, int32_t h) {
+  state().resizes.push_back({w, h});
+  if (state().on_resize) state().on_resize();
+}
 bool player_window_is_foreground() { return state().player_foreground; }
-void post_show_frame(int32_t n) { state().posts.push_back(n); }
+void post_show_frame(int32_t n) {
+  if (state().real_threads) {
+    std::lock_guard<std::mutex> lock(fake::g_mutex);
+    fake::g_queue.push_back(n);
+    fake::g_posted.notify_one();
+    return;
+  }
+  state().posts.push_back(n);
+}
 void set_cursor(int32_t cursor) { state().cursors.push_back(cursor); }
 void minimize_player_window() { ++state().minimized; }
 

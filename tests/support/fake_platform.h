@@ -47,6 +47,11 @@ struct State {
   std::vector<Banner> banners;
   std::vector<std::pair<int32_t, int32_t>> resizes;
   std::vector<int32_t> posts;    // frames asked for with post_show_frame
+
+  // With real_threads, start_thread runs a real thread (joined by
+  // JoinThreads), sleeps really sleep, and posts go to a queue that
+  // TakePost reads from any thread.
+  bool real_threads = false;
   std::vector<int32_t> cursors;  // every cursor set, in order
   int minimized = 0;
 
@@ -62,10 +67,16 @@ struct State {
   int maps = 0;
   std::vector<int32_t> sleeps;
   std::function<void()> on_sleep;  // runs inside each sleep
+  // Runs inside each resize, as the real window's activation does.
+  std::function<void()> on_resize;
 };
 
 State& state();
 void Reset();
+
+void JoinThreads();
+// The next posted frame, waiting up to timeout_ms; false when none came.
+bool TakePost(int32_t* frame, int timeout_ms);
 
 // Banner text is measured as 7 pixels a character.
 constexpr int32_t kBannerCharWid = 7;

@@ -127,8 +127,8 @@ TEST_F(InputTest, ClickRegionBoundsAreInclusive) {
   Quiet([&] { OnClick(*p_, 150, 250); });  // a timed frame ignores clicks
   EXPECT_TRUE(fake::state().posts.empty());
   Quiet([&] { ShowFrame(*p_, 5); });
-  for (auto [x, y] : {std::pair{99, 250}, {150, 401}, {301, 200}}) {
-    Quiet([&] { OnClick(*p_, x, y); });
+  for (auto point : {std::pair{99, 250}, {150, 401}, {301, 200}}) {
+    Quiet([&] { OnClick(*p_, point.first, point.second); });
   }
   EXPECT_TRUE(fake::state().posts.empty());
   Quiet([&] { OnClick(*p_, 300, 400); });
