@@ -1,0 +1,384 @@
+#!/usr/bin/env python3
+"""Plays a bundled demo under Wine on a private Xvfb display, the way a viewer
+would: waits for the splash, clicks it, follows the frame lines the player
+writes, clicks the dialog's OK button when the movie waits for it, lets the
+movie run to its end and presses Esc. Screenshots taken on the way are put
+together into one contact sheet.
+
+    play_demo.py DEMO.exe LIST_FILE WORK_DIR
+
+Expects the Wine environment of scripts/wine-env (WINEPREFIX and friends).
+Every wait is a poll with a deadline; a missed deadline ends the run with a
+message saying what did not happen. Only the processes started here are
+stopped, by their ids.
+"""
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SPLASH_TITLE = "Zebrik Demo"
+PLAYER_TITLE = "QV Movie Player Demo"
+SHOT_EVERY = 40            # frames between the screenshots of the contact sheet
+LONG_ENOUGH_MS = 250       # a frame shown this long can be caught on a screenshot
+# The wait dots of the start-up have no line end, so a frame line may follow
+# them on the same line.
+FRAME_LINE = re.compile(r"Frame (\d+): (.*)$")
+
+
+class DemoFailed(Exception):
+    pass
+
+
+def read_frame_list(path):
+    """(delay_ms or None for a click frame, click region or None) for each
+    frame of a "qvm build --list" file that the player will play: those
+    before a "StopReading" line."""
+    frames = []
+    with open(path) as f:
+        for line in f:
+            words = line.split()
+            if words == ["StopReading"]:
+                break
+            if not words or words[0].startswith("#") or words[0] == "inactive":
+                continue
+            if len(words) >= 3 and words[-2] == "click":
+                frames.append((None, tuple(int(v) for v in words[-1].split(","))))
+            else:
+                frames.append((int(words[-1]) if len(words) > 1 else 100, None))
+    return frames
+
+
+def pick_shot_frames(frames):
+    """About one frame every SHOT_EVERY, each one that stays up long enough to
+    be captured, and every frame that waits for a click."""
+    picked = set(n for n, (delay, _) in enumerate(frames) if delay is None)
+    last = len(frames) - 1  # the end of the movie gets a screenshot of its own
+    for target in range(0, len(frames), SHOT_EVERY):
+        for n in range(target, min(target + SHOT_EVERY, last)):
+            delay = frames[n][0]
+            if delay is None or delay >= LONG_ENOUGH_MS:
+                picked.add(n)
+                break
+    return sorted(picked)
+
+
+def imagemagick(tool):
+    """The ImageMagick program, skipping a stand-in of the same name."""
+    for name in (tool, tool + "-im6.q16", tool + "-im7.q16"):
+        path = shutil.which(name)
+        if not path:
+            continue
+        try:
+            version = subprocess.run([path, "-version"], capture_output=True, text=True,
+                                     timeout=10).stdout
+        except (OSError, subprocess.TimeoutExpired):
+            continue
+        if "ImageMagick" in version:
+            return path
+    return None
+
+
+def wait_for(what, test, timeout_s, every_s=0.1):
+    deadline = time.monotonic() + timeout_s
+    while True:
+        result = test()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise DemoFailed("timed out after %g s waiting for %s" % (timeout_s, what))
+        time.sleep(every_s)
+
+
+class Xvfb:
+    """A private X server on a free display number, which it picks itself and
+    reports through -displayfd once it accepts clients."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 20
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], 0.2)
+            chunk = os.read(read_end, 16) if ready else None
+            if chunk == b"" or (chunk is None and time.monotonic() > deadline):
+                break
+            number += chunk or b""
+        os.close(read_end)
+        if not number.strip().isdigit():
+            self.stop()
+            raise DemoFailed("Xvfb did not report its display")
+        self.display = ":" + number.strip().decode()
+
+    def stop(self):
+        stop_process(self.proc)
+
+
+def stop_process(proc, grace_s=5):
+    if proc.poll() is not None:
+        return
+    proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(grace_s)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+class Screen:
+    def __init__(self, display, import_tool):
+        self.env = dict(os.environ, DISPLAY=display)
+        self.import_tool = import_tool
+
+    def run(self, *args, check=True):
+        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True,
+                                timeout=30)
+        if check and result.returncode != 0:
+            raise DemoFailed("%s failed: %s" % (" ".join(args), result.stderr.strip()))
+        return result.stdout
+
+    def find_window(self, title):
+        out = self.run("xdotool", "search", "--onlyvisible", "--name",
+                       "^%s$" % re.escape(title), check=False)
+        ids = out.split()
+        return ids[0] if ids else None
+
+    def geometry(self, window):
+        """x, y, width, height of a window on the screen."""
+        info = self.run("xwininfo", "-id", window)
+        get = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        return (get("Absolute upper-left X"), get("Absolute upper-left Y"),
+                get("Width"), get("Height"))
+
+    def capture(self, box, path):
+        x, y, w, h = box
+        self.run(self.import_tool, "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
+                 "+repage", path)
+
+    def click(self, window, x, y):
+        self.run("xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1")
+
+    def press(self, window, name):
+        # Only the key going down: the player may be gone before a key-up could
+        # be sent, and xdotool would then report its window as bad.
+        self.run("xdotool", "keydown", "--window", window, name, check=False)
+
+
+class PlayerOutput:
+    """The player's standard output, followed live from its file."""
+
+    def __init__(self, path):
+        self.path = path
+        self.text = ""
+
+    def poll(self):
+        with open(self.path, "rb") as f:
+            self.text = f.read().decode("latin-1")
+        return self.text
+
+    def lines(self):
+        return self.poll().replace("\r\n", "\n").split("\n")
+
+    def frame_shown(self, n):
+        """The text after "Frame n: " of the first such line, or None."""
+        for line in self.lines():
+            m = FRAME_LINE.search(line)
+            if m and int(m.group(1)) == n:
+                return m.group(2)
+        return None
+
+
+def splash_invites_click(png_path, converter):
+    """True when the splash's status line is the long invitation rather than
+    the short "please wait": its dark red text spans more of the window."""
+    ppm = subprocess.run([converter, png_path, "-depth", "8", "ppm:-"], capture_output=True,
+                         timeout=30).stdout
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+    if not header:
+        return False
+    width, height, pixels = int(header.group(1)), int(header.group(2)), ppm[header.end():]
+    left, right = width, -1
+    for y in range(max(0, height - 45), height):
+        row = pixels[y * width * 3:(y + 1) * width * 3]
+        for x in range(width):
+            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
+            if r > 90 and g < 60 and b < 60:
+                left, right = min(left, x), max(right, x)
+    return right - left > width * 0.75
+
+
+def label_font():
+    """A TrueType file for the captions: ImageMagick's default font is often
+    not installed."""
+    for folder, _, files in sorted(os.walk("/usr/share/fonts")):
+        for name in sorted(files):
+            if name in ("DejaVuSans.ttf", "LiberationSans-Regular.ttf"):
+                return os.path.join(folder, name)
+    return None
+
+
+def contact_sheet(shots, out_path, montage, converter):
+    if montage:
+        font = label_font()
+        args = [montage]
+        for label, path in shots:
+            args += (["-label", label] if font else []) + [path]
+        if font:
+            args += ["-font", font, "-pointsize", "14", "-fill", "white"]
+        args += ["-tile", "4x", "-geometry", "400x300+6+6", "-background", "#303030", out_path]
+        run_imagemagick(args)
+        return
+    rows = []
+    for start in range(0, len(shots), 4):
+        row = out_path + ".row%d.png" % len(rows)
+        run_imagemagick([converter] + [p for _, p in shots[start:start + 4]] +
+                        ["-resize", "400x300", "-background", "#303030", "-gravity", "center",
+                         "-extent", "412x312", "+append", row])
+        rows.append(row)
+    run_imagemagick([converter] + rows + ["-append", "+repage", out_path])
+    for row in rows:
+        os.remove(row)
+
+
+def run_imagemagick(args):
+    result = subprocess.run(args, capture_output=True, text=True, timeout=120)
+    if result.returncode != 0:
+        raise DemoFailed("%s failed: %s" % (os.path.basename(args[0]), result.stderr.strip()))
+
+
+def play(exe, list_path, work_dir):
+    frames = read_frame_list(list_path)
+    if not frames:
+        raise DemoFailed("no frames in " + list_path)
+    click_frames = {n: region for n, (delay, region) in enumerate(frames) if delay is None}
+    shot_frames = pick_shot_frames(frames)
+    import_tool, converter = imagemagick("import"), imagemagick("convert")
+    montage = imagemagick("montage")
+    if not import_tool or not converter:
+        raise DemoFailed("ImageMagick (import, convert) is needed for the screenshots")
+
+    shots_dir = os.path.join(work_dir, "shots")
+    shutil.rmtree(shots_dir, ignore_errors=True)
+    os.makedirs(shots_dir)
+    run_dir = tempfile.mkdtemp(prefix="run-", dir=work_dir)
+    shutil.copy(exe, os.path.join(run_dir, "demo.exe"))
+    out_path = os.path.join(work_dir, "player-stdout.txt")
+    err_path = os.path.join(work_dir, "player-stderr.txt")
+
+    xvfb = Xvfb()
+    player = None
+    try:
+        screen = Screen(xvfb.display, import_tool)
+        print("play_demo: Xvfb on display %s" % xvfb.display)
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            # The player opens its own file by its bare name in the current folder.
+            player = subprocess.Popen(["wine", "demo.exe"], cwd=run_dir, env=screen.env,
+                                      stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        output = PlayerOutput(out_path)
+
+        def alive(what):
+            if player.poll() is not None:
+                raise DemoFailed("the player ended (exit code %d) before %s"
+                                 % (player.returncode, what))
+
+        def window(title):
+            alive("its window \"%s\" appeared" % title)
+            return screen.find_window(title)
+
+        splash = wait_for("the splash window", lambda: window(SPLASH_TITLE), 60)
+        splash_box = screen.geometry(splash)
+        print("play_demo: splash %dx%d at %d,%d" % (splash_box[2], splash_box[3],
+                                                    splash_box[0], splash_box[1]))
+        # The geometry summary ends with "Notes=": the settings and the layout are done.
+        wait_for("the geometry lines on the player's output",
+                 lambda: alive("the geometry lines") or "Notes=" in output.poll(), 30)
+        splash_shot = os.path.join(shots_dir, "splash.png")
+
+        def splash_ready():
+            screen.capture(splash_box, splash_shot)
+            return splash_invites_click(splash_shot, converter)
+        try:
+            wait_for("the splash to invite a click", splash_ready, 15, 0.2)
+        except DemoFailed as e:
+            print("play_demo: note: %s; going on with the last screenshot" % e)
+        screen.click(splash, splash_box[2] // 2, splash_box[3] // 2)
+
+        player_window = wait_for("the player window", lambda: window(PLAYER_TITLE), 30)
+        box = screen.geometry(player_window)
+        print("play_demo: player window %dx%d at %d,%d" % (box[2], box[3], box[0], box[1]))
+        shots = [("splash", splash_shot)]
+        remaining_ms = sum(d for d, _ in frames if d is not None)
+        for n in shot_frames:
+            wait_for("frame %d on the player's output" % n,
+                     lambda: alive("frame %d was shown" % n) or output.frame_shown(n),
+                     30 + 2 * remaining_ms / 1000)
+            settle_ms = 300 if n in click_frames else min(100, frames[n][0] // 3)
+            time.sleep(settle_ms / 1000)
+            path = os.path.join(shots_dir, "frame-%04d.png" % n)
+            screen.capture(box, path)
+            shots.append(("frame %d" % n, path))
+            if n in click_frames:
+                x1, y1, x2, y2 = click_frames[n]
+                print("play_demo: frame %d waits for a click; clicking %d,%d"
+                      % (n, (x1 + x2) // 2, (y1 + y2) // 2))
+                screen.click(player_window, (x1 + x2) // 2, (y1 + y2) // 2)
+                wait_for("frame %d after the click" % (n + 1),
+                         lambda: alive("the click was answered") or output.frame_shown(n + 1),
+                         10)
+
+        end = len(frames)
+        wait_for("the end of the movie (\"Frame %d: NoFrame\")" % end,
+                 lambda: alive("the movie's end") or output.frame_shown(end) == "NoFrame",
+                 30 + 2 * remaining_ms / 1000)
+        path = os.path.join(shots_dir, "end.png")
+        screen.capture(box, path)
+        shots.append(("the end", path))
+        screen.press(player_window, "Escape")
+        try:
+            code = player.wait(15)
+        except subprocess.TimeoutExpired:
+            raise DemoFailed("the player did not end after Esc")
+        with open(err_path, "rb") as f:
+            if b"Unhandled" in f.read():
+                raise DemoFailed("the player crashed")
+        if code != 0:
+            raise DemoFailed("the player ended with exit code %d after Esc" % code)
+
+        sheet = os.path.join(work_dir, "contact-sheet.png")
+        contact_sheet(shots, sheet, montage, converter)
+        return sheet
+    except DemoFailed as e:
+        raise DemoFailed("%s\n  the player's output: %s\n  its errors: %s\n  screenshots so far: %s"
+                         % (e, out_path, err_path, shots_dir))
+    finally:
+        if player is not None:
+            stop_process(player)
+        xvfb.stop()
+        shutil.rmtree(run_dir, ignore_errors=True)
+
+
+def main(argv):
+    if len(argv) != 4:
+        print("usage: play_demo.py DEMO.exe LIST_FILE WORK_DIR", file=sys.stderr)
+        return 2
+    try:
+        sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]))
+    except DemoFailed as e:
+        print("play_demo: FAILED: %s" % e, file=sys.stderr)
+        return 1
+    print("play_demo: contact sheet: %s" % sheet)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
