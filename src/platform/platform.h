@@ -106,9 +106,10 @@ namespace platform {
 
 // --- start-up (the real platform only; src/app/main.cpp) ----------------------
 // Registers the class, creates the hidden popup window sized and placed for
-// the player's geometry, with its region. Ends the process on failure.
+// the player's geometry, with its region, and takes the drawing context every
+// frame is drawn through. Ends the process on failure.
 void create_player_window(Player* player);
-// Shows the window, brings it to the foreground and readies its drawing context.
+// Shows the window and brings it to the foreground.
 void show_player_window();
 // Asks for frame 0 synchronously, then runs the message loop until it ends.
 int run_player(Player* player);

@@ -63,15 +63,18 @@ void OpenStack(Player& p) {
   if (!p.stack.open(path)) FailTag("No file '%s'", path);
 }
 
-// Fill mode 0 keeps the window the size of the frame shown.
+// Fill mode 0 keeps the window the size of the frame shown. The resize also
+// activates the window, and an activation presents the current frame again
+// before the resize returns: the layout is final before the window is asked,
+// so the inner presentation finds nothing more to resize.
 void FitWindowToFrame(Player& p) {
   DisplayGeometry& g = p.geometry;
   if (p.settings.ScreenFill != 0 || (p.FrameWid == g.ShownWid && p.FrameHgt == g.ShownHgt)) return;
   g.WindowWid = p.FrameWid * g.Scale / 1000;
   g.WindowHgt = p.FrameHgt * g.Scale / 1000;
-  platform::resize_player_window(g.WindowWid, g.WindowHgt);
   g.ShownWid = p.FrameWid;
   g.ShownHgt = p.FrameHgt;
+  platform::resize_player_window(g.WindowWid, g.WindowHgt);
 }
 
 void TakeTiming(Player& p, const char* line) {
@@ -151,9 +154,11 @@ bool FetchFrame(Player& p, int32_t n) {
   p.FrameWid = p.movie.StackWid;
   const int32_t rows = RowCount(g_line);
   p.FrameHgt = rows < kMaxRows ? rows : kMaxRows;
-  FitWindowToFrame(p);
   LoadRowList(g_line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
               p.canvases.FrameCanvas.pixels, p.held_rows);
+  // Only once the row list is used up: a presentation nested inside the
+  // resize (see FitWindowToFrame) reuses the line buffer.
+  FitWindowToFrame(p);
   // A row list longer than the buffer arrives in pieces; the timing line
   // follows the last of them. A flow that ends here reads as delay 0.
   while (!flow.ended() && flow.read(g_line, kLineSize)) {

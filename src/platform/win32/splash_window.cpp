@@ -69,8 +69,8 @@ LONG DeliveredWeight(HDC dc, int requested) {
 // The splash asks for weight 2000, past the 0 to 1000 the font system
 // documents. Where 2000 is refused (no font is made, or a mapper that takes it
 // for "don't care" gives a lighter font than FW_HEAVY does), FW_HEAVY, the
-// heaviest named weight, is used instead. Wine makes the font and gives it the
-// heaviest weight the face has, so 2000 stays. Decided once, on the first paint.
+// heaviest named weight, is used instead. Under Wine both requests get the
+// face's heaviest weight, so 2000 stays. Decided once, on the first paint.
 int FontWeight(HDC dc) {
   static int weight = 0;  // splash thread only
   if (weight == 0) {

@@ -1,0 +1,55 @@
+// A resize of the player window activates it, and the window presents the
+// current frame again from inside the resize. The outer presentation must
+// still end with the frame it fetched, whole and right.
+#include <gtest/gtest.h>
+
+#include "player/show_frame.h"
+#include "support/fake_platform.h"
+#include "support/movie_maker.h"
+#include "support/player_fixture.h"
+
+namespace {
+
+// Every timing line gets a tail whose characters read as a row code ("++++",
+// stack row 0) wherever a row list would have one: a row list mistaken for
+// such a line would copy the wrong row.
+void AddRowCodeTails(std::string* flow) {
+  const std::string plain = " -- 0,0";
+  const std::string tail = " ++++++++";
+  for (size_t at = flow->find(plain); at != std::string::npos; at = flow->find(plain, at)) {
+    flow->replace(at, plain.size(), tail);
+    at += tail.size();
+  }
+}
+
+TEST(NestedPresentation, ResizeThatPresentsAgainLeavesTheFetchedFrame) {
+  fake::Reset();
+  MovieSpec spec = SmallMovie(2, 8, 6);
+  spec.frames[1].picture = MakePicture(8, 9, 0x405060);
+  MovieBytes bytes = EncodeMovie(spec);
+  AddRowCodeTails(&bytes.flow);
+  auto p = MakePlayer(TempDir("nested"), bytes);
+
+  testing::internal::CaptureStdout();
+  ShowFrame(*p, 0);
+  bool activated = false;
+  fake::state().on_resize = [&] {
+    if (activated) return;  // an active window is not activated again
+    activated = true;
+    ShowFrame(*p, p->CurrentFrame);
+  };
+  ShowFrame(*p, 1);
+  const std::string out = testing::internal::GetCapturedStdout();
+
+  EXPECT_TRUE(activated);
+  EXPECT_EQ(out, "Frame 0: 000000\nFrame 1: 000001\nFrame 1: 000001\n");
+  // The inner presentation found the layout already made for frame 1.
+  EXPECT_EQ(fake::state().resizes, (std::vector<std::pair<int32_t, int32_t>>{{8, 9}}));
+  EXPECT_EQ(p->StepDelay, 100);
+  EXPECT_EQ(CanvasPicture(p->canvases.FrameCanvas, 8, 9).bgr, spec.frames[1].picture.bgr);
+  EXPECT_EQ(CanvasPicture(p->canvases.ComposeCanvas, 8, 9).bgr, spec.frames[1].picture.bgr);
+  const auto& last = fake::state().draws.back();
+  EXPECT_EQ(std::make_pair(last.w, last.h), std::make_pair(8, 9));
+}
+
+}  // namespace
