@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #if defined(_WIN32)
@@ -21,10 +22,14 @@ std::string TempDir(const std::string& tag) {
   if (!base) base = std::getenv("TEMP");
 #endif
   std::string root = base ? base : "/tmp";
-  std::string dir = root + "/qvtest-" + std::to_string(getpid()) + "-" + tag + "-" +
-                    std::to_string(counter++);
-  mkdir_one(dir.c_str());
-  return dir;
+  // Process ids repeat (under Wine they are small and reused at once), so a
+  // directory that already exists is never taken: it may hold an earlier run's files.
+  static const unsigned salt = std::random_device{}();
+  for (;;) {
+    std::string dir = root + "/qvtest-" + std::to_string(getpid()) + "-" + std::to_string(salt) +
+                      "-" + tag + "-" + std::to_string(counter++);
+    if (mkdir_one(dir.c_str()) == 0) return dir;
+  }
 }
 
 InDir::InDir(const std::string& dir) {
