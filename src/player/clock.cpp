@@ -14,7 +14,9 @@ void RunClock(Player& p) {
   if (delay > compensation) platform::sleep_ms(delay - compensation);
   // A pause or a move to another frame meanwhile leaves the next step to
   // whatever the viewer did.
-  if (p.Playing == 1 && p.CurrentFrame == noted) platform::post_show_frame(noted + 1);
+  if (p.Playing == 1 && p.CurrentFrame == noted && p.clock_asked.exchange(noted) != noted) {
+    platform::post_show_frame(noted + 1);
+  }
 }
 
 namespace {

@@ -122,6 +122,7 @@ void DrawToWindow(Player& p) {
 }
 
 void NextStep(Player& p, int32_t n) {
+  p.clock_asked = -1;
   if (p.StepDelay >= 0) {
     StartClock(p);
   } else if (n == p.index.LastFrame && p.StopAtEnd == 0) {

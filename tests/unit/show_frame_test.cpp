@@ -267,4 +267,17 @@ TEST(Clock, PostsOnlyWhenStillPlayingTheNotedFrame) {
   EXPECT_EQ(fake::state().posts.size(), 2u);
 }
 
+TEST_F(ShowFrameTest, ARepaintsClockDoesNotAskForTheNextFrameTwice) {
+  Load(SmallMovie(3, 5, 4));
+  Show(0);
+  Show(0);  // the first paint and the first request both present frame 0
+  ASSERT_EQ(fake::state().threads.size(), 2u);
+  RunClocks();
+  EXPECT_EQ(fake::state().posts, std::vector<int32_t>{1});
+  Show(1);
+  Show(1);  // a repaint while frame 1 waits
+  RunClocks();
+  EXPECT_EQ(fake::state().posts, std::vector<int32_t>({1, 2}));
+}
+
 }  // namespace
