@@ -1,23 +1,9 @@
 # Linux build: the core with the fake platform, unit tests, qvm and benchmarks.
 find_package(GTest REQUIRED)
-find_package(PNG REQUIRED)
 find_package(benchmark QUIET)
 include(GoogleTest)
 
-# The movie writer is shared by qvm and the tests that make movies.
-add_library(qv_writer STATIC tools/qvm/movie_writer.cpp)
-target_link_libraries(qv_writer PUBLIC qv_core)
-target_include_directories(qv_writer PUBLIC tools)
-
-add_library(qv_png STATIC tools/qvm/png_io.cpp)
-target_link_libraries(qv_png PUBLIC PNG::PNG)
-target_include_directories(qv_png PUBLIC tools)
-
-file(GLOB QVM_SOURCES CONFIGURE_DEPENDS tools/qvm/*.cpp)
-list(REMOVE_ITEM QVM_SOURCES
-  ${CMAKE_SOURCE_DIR}/tools/qvm/movie_writer.cpp ${CMAKE_SOURCE_DIR}/tools/qvm/png_io.cpp)
-add_executable(qvm ${QVM_SOURCES})
-target_link_libraries(qvm PRIVATE qv_writer qv_png qv_core)
+include(cmake/qvm.cmake)
 
 file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp tests/support/movie_maker.cpp tests/support/player_fixture.cpp)
 add_executable(core_tests ${UNIT_SOURCES})

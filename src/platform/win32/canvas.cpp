@@ -27,7 +27,7 @@ BITMAPINFO CanvasBitmapInfo() {
 }  // namespace
 
 Canvas create_canvas() {
-  win32::ScreenDc screen;
+  win32::WindowDc screen;
   win32::MemoryDc dc(CreateCompatibleDC(screen.get()));
   if (!dc.get()) return {};
   const BITMAPINFO info = CanvasBitmapInfo();

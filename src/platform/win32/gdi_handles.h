@@ -30,19 +30,21 @@ class Owned {
 using MemoryDc = Owned<HDC, DeleteDC>;
 using GdiObject = Owned<HGDIOBJ, DeleteObject>;
 
-// The screen's drawing context, borrowed for as long as the scope lasts.
-class ScreenDc {
+// A window's drawing context (the screen's for no window), borrowed for as
+// long as the scope lasts.
+class WindowDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() {
-    if (dc_) ReleaseDC(nullptr, dc_);
+  explicit WindowDc(HWND hwnd = nullptr) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
   }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
 
   HDC get() const { return dc_; }
 
  private:
+  HWND hwnd_;
   HDC dc_;
 };
 

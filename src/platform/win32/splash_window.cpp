@@ -32,22 +32,6 @@ HWND SplashHandle() {
   return value == -1 ? nullptr : reinterpret_cast<HWND>(value);
 }
 
-// The splash window's drawing context for one paint.
-class WindowDc {
- public:
-  explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
-  ~WindowDc() {
-    if (dc_) ReleaseDC(hwnd_, dc_);
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  HDC dc_;
-};
-
 HFONT MakeFont(int32_t height, int32_t quality, int weight) {
   return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, static_cast<DWORD>(quality), DEFAULT_PITCH | FF_DONTCARE,
@@ -102,7 +86,7 @@ class SelectedFont {
 };
 
 void Paint(HWND hwnd) {
-  WindowDc dc(hwnd);
+  win32::WindowDc dc(hwnd);
   g_paint_dc = dc.get();
   PaintSplash(g_player->movie, g_player->index.IndexingDone.load());
   g_paint_dc = nullptr;
