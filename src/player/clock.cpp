@@ -14,9 +14,16 @@ void RunClock(Player& p) {
   if (delay > compensation) platform::sleep_ms(delay - compensation);
   // A pause or a move to another frame meanwhile leaves the next step to
   // whatever the viewer did.
-  if (p.Playing == 1 && p.CurrentFrame == noted && p.clock_asked.exchange(noted) != noted) {
+  if (p.Playing != 1 || p.CurrentFrame != noted) return;
+  int32_t none = -1;
+  if (p.clock_request.compare_exchange_strong(none, noted + 1)) {
     platform::post_show_frame(noted + 1);
   }
+}
+
+void RequestArrived(Player& p, int32_t n) {
+  int32_t expected = n;
+  p.clock_request.compare_exchange_strong(expected, -1);
 }
 
 namespace {

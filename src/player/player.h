@@ -38,10 +38,11 @@ struct Player {
   std::atomic<int32_t> StepDelay{1};    // ms; -1 waits for a click in click_region
   std::atomic<int32_t> StopAtEnd{1};    // 1 looping off, 0 looping on
   std::atomic<int32_t> HelpOn{0};       // the frame banner is drawn when 1
-  // The frame whose clock has asked for the next one since it was last
-  // presented (-1: none). A repaint starts a second clock for the same frame;
-  // only the first to wake may ask, or every later frame would be shown twice.
-  std::atomic<int32_t> clock_asked{-1};
+  // The frame a clock has asked for and the main thread has not yet been asked
+  // to show (-1: none). A repaint presents a frame again and starts another
+  // clock for it; while one clock's request is on its way the others keep
+  // still, or every later frame would be presented twice.
+  std::atomic<int32_t> clock_request{-1};
   ClickRegion click_region;
   int32_t FrameWid = 0, FrameHgt = 0;   // the frame now in FrameCanvas
 

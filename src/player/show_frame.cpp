@@ -122,7 +122,6 @@ void DrawToWindow(Player& p) {
 }
 
 void NextStep(Player& p, int32_t n) {
-  p.clock_asked = -1;
   if (p.StepDelay >= 0) {
     StartClock(p);
   } else if (n == p.index.LastFrame && p.StopAtEnd == 0) {
@@ -170,6 +169,7 @@ bool FetchFrame(Player& p, int32_t n) {
 }
 
 void ShowFrame(Player& p, int32_t n) {
+  RequestArrived(p, n);
   n = ChooseFrame(p, n);
   if (n < 0 || !FetchFrame(p, n)) return;
   Compose(p);

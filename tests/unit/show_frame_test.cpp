@@ -251,6 +251,10 @@ TEST(Clock, PostsOnlyWhenStillPlayingTheNotedFrame) {
   RunClock(*p);
   EXPECT_EQ(fake::state().sleeps, std::vector<int32_t>{114});
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>{8});
+  RunClock(*p);  // a second clock of frame 7 while that request is on its way
+  EXPECT_EQ(fake::state().posts.size(), 1u);
+  RequestArrived(*p, 8);
+  fake::state().sleeps.clear();
   // The viewer pauses, or steps to another frame, while the clock sleeps.
   fake::state().on_sleep = [&] { p->Playing = 0; };
   RunClock(*p);
@@ -267,7 +271,7 @@ TEST(Clock, PostsOnlyWhenStillPlayingTheNotedFrame) {
   EXPECT_EQ(fake::state().posts.size(), 2u);
 }
 
-TEST_F(ShowFrameTest, ARepaintsClockDoesNotAskForTheNextFrameTwice) {
+TEST_F(ShowFrameTest, ClocksOfOneFrameAskForTheNextFrameOnce) {
   Load(SmallMovie(3, 5, 4));
   Show(0);
   Show(0);  // the first paint and the first request both present frame 0
@@ -275,9 +279,29 @@ TEST_F(ShowFrameTest, ARepaintsClockDoesNotAskForTheNextFrameTwice) {
   RunClocks();
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>{1});
   Show(1);
-  Show(1);  // a repaint while frame 1 waits
+  Show(1);  // a repaint while frame 1's clock sleeps
   RunClocks();
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>({1, 2}));
+  // A repaint after the request went out, before it arrived: no second request.
+  Show(2);
+  fake::state().threads.clear();
+  fake::state().posts.clear();
+  Show(0);
+  Show(1);
+  RunClocks();
+  Show(1);
+  RunClocks();
+  EXPECT_EQ(fake::state().posts, std::vector<int32_t>{2});
+  // A one-frame looping movie goes round and round.
+  Load(SmallMovie(1, 5, 4));
+  p_->StopAtEnd = 0;
+  fake::state().posts.clear();
+  Show(0);
+  for (int i = 0; i < 3; ++i) {
+    RunClocks();
+    ASSERT_EQ(fake::state().posts.size(), size_t(i + 1));
+    Show(fake::state().posts.back());
+  }
 }
 
 }  // namespace
