@@ -26,15 +26,20 @@ struct ThreadStart {
   void (*routine)(void*);
   void* arg;
 };
-void __cdecl RunThread(void* start) {
+DWORD WINAPI RunThread(void* start) {
   ThreadStart s = *static_cast<ThreadStart*>(start);
   delete static_cast<ThreadStart*>(start);
   s.routine(s.arg);
+  return 0;
 }
 }  // namespace
 
+// A clock thread lives for one frame, and making a thread costs about a
+// millisecond under Wine: the system's pool of threads, which reuses them,
+// takes the routines instead. Those that sleep say so, so the pool adds
+// threads rather than queue one clock behind another.
 void start_thread(void (*routine)(void*), void* arg) {
-  _beginthread(RunThread, 0, new ThreadStart{routine, arg});
+  QueueUserWorkItem(RunThread, new ThreadStart{routine, arg}, WT_EXECUTELONGFUNCTION);
 }
 
 int module_file_name(char* buf, int size) {

@@ -2,6 +2,7 @@
 // wait and message loop, and the drawing context behind the splash painting
 // operations. What is drawn and what a key does is decided in src/splash.
 #include <windows.h>
+#include <process.h>
 
 #include <atomic>
 #include <cstdint>
@@ -173,7 +174,9 @@ namespace platform {
 void start_splash(Player* player) {
   g_player = player;
   g_splash.store(-1);
-  start_thread(SplashThread, nullptr);
+  // A thread of its own, not one from the pool: it runs a message loop and
+  // ends itself with ExitThread.
+  _beginthread(SplashThread, 0, nullptr);
 }
 
 int32_t splash_window_state() {
