@@ -31,7 +31,9 @@ bool LineReader::seek(int64_t offset) {
 
 int LineReader::peek_byte() {
   if (buffer_pos_ == buffer_len_) {
-    buffer_len_ = static_cast<int>(std::fread(buffer_, 1, chunk_, file_));
+    if (position_ >= end_) return -1;
+    int64_t want = end_ - position_ < chunk_ ? end_ - position_ : chunk_;
+    buffer_len_ = static_cast<int>(std::fread(buffer_, 1, static_cast<size_t>(want), file_));
     buffer_pos_ = 0;
     if (chunk_ < kMaxChunk) chunk_ *= 2;
     if (buffer_len_ == 0) return -1;

@@ -18,6 +18,9 @@ class LineReader {
   void close();
   bool is_open() const { return file_ != nullptr; }
   bool seek(int64_t offset);
+  // Reads end at this offset as at the end of the file: in a movie file the
+  // flow ends at its end byte, and the width field and the stack follow.
+  void set_end(int64_t end) { end_ = end; }
 
   // Reads the next line (or piece of one) into buf, at most size - 1 logical
   // characters with the line end counting as one, as fgets(buf, size) does in
@@ -44,6 +47,7 @@ class LineReader {
   int buffer_pos_ = 0;
   int buffer_len_ = 0;
   int64_t position_ = 0;
+  int64_t end_ = INT64_MAX;
   int64_t line_offset_ = 0;
   int length_ = 0;
   bool ended_ = false;

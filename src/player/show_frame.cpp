@@ -143,6 +143,9 @@ void BannerText(const Player& p, int32_t n, char* text, int size) {
 bool FetchFrame(Player& p, int32_t n) {
   LineReader flow;
   if (!flow.open(p.movie.flow_path)) FailTag("No file '%s'", p.movie.flow_path);
+  // A flow that ends inside its last frame record must not lend that record
+  // bytes of the end byte, the width field or the stack.
+  flow.set_end(p.movie.LastFlowByte);
   if (!FrameLineConfirmed(p, &flow, n)) {
     flow.close();
     Reindex(p);

@@ -120,6 +120,23 @@ TEST_F(ShowFrameTest, FrameLineWithoutRowListIsFormatError) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Frame 1: 000001\nFormatError24");
 }
 
+TEST_F(ShowFrameTest, AFlowEndingInsideItsLastRecordLendsItNothingOfTheStack) {
+  Load(SmallMovie(2, 5, 4));
+  // Frame 1's record is cut after two whole codes and two characters of its
+  // row list, and the stack's first row reads like a timing line and codes.
+  size_t list = bytes_.flow.rfind('$');
+  bytes_.flow.resize(list + 1 + 4 * 2 + 2);
+  std::string row = " T 30000 ,1,2,3 ";
+  bytes_.stack.replace(0, row.size(), row);
+  bytes_.width = 0x0141;  // no zero byte in the width field either
+  ASSERT_TRUE(WriteFile(p_->movie.flow_path, MovieFileBytes(bytes_)));
+  p_->movie.LastFlowByte = int32_t(bytes_.flow.size());
+  p_->movie.FirstStackByte = p_->movie.LastFlowByte + 3;
+  EXPECT_EQ(Show(1), "Frame 1: 000001\n");
+  EXPECT_EQ(p_->FrameHgt, 2);
+  EXPECT_EQ(p_->StepDelay, 0);
+}
+
 TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
   MovieSpec spec = SmallMovie(3, 5, 4);
   spec.frames[1].click = true;

@@ -28,10 +28,13 @@ struct FlowIndex {
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
+// Reads stop at the flow's end, as the player's do: what follows the end byte
+// is the width field and the stack, never flow text.
 void OpenFlow(const MovieFile& m, LineReader* flow) {
   if (!flow->open(m.flow_path.c_str()) || !flow->seek(m.first_flow)) {
     throw std::runtime_error("cannot read the flow of " + m.path);
   }
+  if (m.has_end()) flow->set_end(m.last_flow);
 }
 
 void OpenStack(const MovieFile& m, StackFile* stack) {
