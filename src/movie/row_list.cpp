@@ -31,13 +31,30 @@ bool FileStatus(const char* path, int64_t* size, int64_t* mtime) {
 
 StackFile::~StackFile() { close(); }
 
+namespace {
+// Every page of a mapped stack that a row was copied from stays in the
+// working set while the view lasts, and a movie's stack may be far larger
+// than its canvases. After this many bytes copied the view is made afresh,
+// which lets those pages go.
+constexpr int64_t kCopiedBytesPerView = int64_t{32} << 20;
+}  // namespace
+
 bool StackFile::open(const char* path) {
   close();
   if (!FileStatus(path, &size_, &mtime_)) return false;
+  path_ = path;
   view_ = platform::map_file(path, size_);
+  copied_since_map_ = 0;
   if (view_) return true;
   file_ = std::fopen(path, "rb");
   return file_ != nullptr;
+}
+
+void StackFile::remap() {
+  platform::unmap_file(view_, size_);
+  view_ = platform::map_file(path_.c_str(), size_);
+  copied_since_map_ = 0;
+  if (!view_) file_ = std::fopen(path_.c_str(), "rb");
 }
 
 void StackFile::close() {
@@ -51,8 +68,10 @@ void StackFile::close() {
 int64_t StackFile::read_at(int64_t offset, uint8_t* dst, int64_t count) {
   if (offset < 0 || offset >= size_) return 0;
   if (count > size_ - offset) count = size_ - offset;
+  if (view_ && copied_since_map_ > kCopiedBytesPerView) remap();
   if (view_) {
     std::memcpy(dst, view_ + offset, static_cast<size_t>(count));
+    copied_since_map_ += count;
     return count;
   }
   if (!file_ || offset > INT32_MAX || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) {

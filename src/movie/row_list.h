@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The row index written by four characters, or -1 when a character lies
 // outside "+" to "z".
@@ -32,10 +33,14 @@ class StackFile {
   int64_t read_at(int64_t offset, uint8_t* dst, int64_t count);
 
  private:
+  void remap();
+
+  std::string path_;
   std::FILE* file_ = nullptr;
   const uint8_t* view_ = nullptr;
   int64_t size_ = 0;
   int64_t mtime_ = 0;
+  int64_t copied_since_map_ = 0;
 };
 
 // The size and time stamp of a file; false when it does not exist.

@@ -264,6 +264,38 @@ def start_up_transcript(run):
     return run.stdout()[:found.end()]
 
 
+# A frame line; the start-up's wait dots may stand before it on its line.
+FRAME_LINE = re.compile(r"Frame (-?\d+): (\S*)")
+
+
+def frame_lines(text):
+    """(frame number, name) of every "Frame n: name" line, in order; a frame
+    that was asked for past the end has the name "NoFrame"."""
+    return [(int(n), name) for n, name in FRAME_LINE.findall(text)]
+
+
+def wait_for_frame(run, n, start=0, timeout=10):
+    """Waits until a line for frame n stands among the run's frame lines from
+    the start-th on; returns the frame lines from the start-th up to it."""
+    def look():
+        alive = run.alive()
+        lines = frame_lines(run.stdout())
+        for i, (shown, _) in enumerate(lines[start:]):
+            if shown == n:
+                return lines[start:start + i + 1]
+        if not alive:
+            raise Failure("%s ended (code %s) before frame %d; frame lines since the %d-th: %s"
+                          % (run.name, run.proc.returncode, n, start, lines[start:]))
+        return None
+    try:
+        return wait_until(look, timeout, "frame %d" % n)
+    except Failure as failure:
+        if not run.alive():
+            raise
+        raise Failure("%s; frame lines since the %d-th: %s"
+                      % (failure, start, frame_lines(run.stdout())[start:]))
+
+
 class Qvm:
     """The native movie tool, called the way a person would call it."""
 
@@ -303,6 +335,32 @@ class Qvm:
         if delay_ms is not None:
             args += ["--delay", delay_ms]
         self(*(args + self.frames(pictures)))
+        return out
+
+    def build_list(self, out, frames, header=None, inactive=None):
+        """A .QVM movie from a frame list: frames are (picture, timing) pairs,
+        timing a delay in milliseconds or a click rectangle (x1, y1, x2, y2)
+        in movie pixels; inactive: the picture shown in the background."""
+        pictures = [picture for picture, _ in frames] + ([inactive] if inactive else [])
+        paths = self.frames(pictures)
+        lines = []
+        for path, (_, timing) in zip(paths, frames):
+            if isinstance(timing, tuple):
+                lines.append("%s click %d,%d,%d,%d" % ((path,) + timing))
+            else:
+                lines.append("%s %d" % (path, timing))
+        if inactive:
+            lines.append("inactive %s" % paths[-1])
+        list_file = os.path.join(os.path.dirname(paths[0]), "list.txt")
+        with open(list_file, "w") as f:
+            f.write("".join(line + "\n" for line in lines))
+        args = ["build", "-o", out, "--list", list_file]
+        if header is not None:
+            header_file = os.path.join(os.path.dirname(paths[0]), "header.txt")
+            with open(header_file, "w", newline="\r\n") as f:
+                f.write("".join(line + "\n" for line in header))
+            args += ["--header", header_file]
+        self(*args)
         return out
 
     def bundle(self, player, movie, out):
@@ -631,6 +689,17 @@ class Session:
         """Starts the program and waits for its end."""
         return self.start(exe, args, cwd).wait(timeout)
 
+    def start_player(self, exe, title, timeout=10):
+        """Starts the player with no argument and clicks its splash away at
+        once (the click waits in the splash's queue until the movie is
+        indexed); returns the run and the player window, titled title, once
+        it is up. Started with an argument instead, the player would show its
+        window beside the splash, which may then cover it or take the
+        keyboard from it when the splash comes up late on a busy machine."""
+        run = self.start(exe)
+        self.click(self.find_window("Zebrik Demo", timeout, run=run), 10, 10)
+        return run, self.find_window(title, timeout, run=run)
+
     # -------- X
 
     def x(self, *argv, timeout=10):
@@ -716,6 +785,30 @@ class Session:
     def click(self, wid, x, y):
         self.x("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
 
+    def expect_picture(self, wid, expected, x=0, y=0, timeout=3, what="the window"):
+        """Waits until the window shows expected with its top-left corner at
+        (x, y) of the window; on failure both pictures are kept."""
+        state = {"picture": Image(0, 0, b"")}
+
+        def shows():
+            state["picture"] = self.window_picture(wid)
+            if state["picture"].width < x + expected.width or \
+                    state["picture"].height < y + expected.height:
+                return False
+            state["picture"] = state["picture"].crop(x, y, expected.width, expected.height)
+            return state["picture"] == expected
+        try:
+            wait_until(shows, timeout, "%s to show the expected picture" % what)
+        except Failure:
+            kept = os.path.join(self.root, "picture%d" % len(
+                glob.glob(os.path.join(self.root, "picture*-shown.png"))))
+            state["picture"].save_png(kept + "-shown.png")
+            expected.save_png(kept + "-expected.png")
+            raise Failure("%s does not show the expected %dx%d picture at (%d, %d): %d pixels "
+                          "differ; pictures in %s-*.png"
+                          % (what, expected.width, expected.height, x, y,
+                             state["picture"].differing_pixels(expected), kept))
+
     # -------- message boxes
 
     def reference_box(self, text, caption, style):
@@ -738,6 +831,10 @@ class Session:
             self.boxes[key] = BoxPicture(text, caption, style, image)
         return self.boxes[key]
 
+    def settled_picture(self, wid, settle=0.2, timeout=5):
+        """The window's picture once it has stopped changing."""
+        return self._settled_picture(wid, settle, timeout)
+
     def _settled_picture(self, wid, settle=0.2, timeout=5):
         """The window's picture once it has not changed for `settle` seconds."""
         state = {"picture": None, "since": 0.0}
@@ -758,6 +855,9 @@ class Session:
         state = {}
 
         def matches():
+            # Without a window manager a window mapped later (the splash,
+            # under load) can cover the box: raise it before each look.
+            self.x("xdotool", "windowraise", str(wid))
             state["picture"] = self.window_picture(wid)
             return state["picture"] == box.image
         try:

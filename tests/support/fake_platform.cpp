@@ -141,7 +141,7 @@ const uint8_t* map_file(const char* path, int64_t size) {
 #else
   int fd = open(path, O_RDONLY);
   if (fd < 0) return nullptr;
-  void* view = mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  void* view = mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE, fd, 0);
   close(fd);
   return view == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(view);
 #endif
