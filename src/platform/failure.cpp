@@ -5,12 +5,18 @@
 
 #include "platform/platform.h"
 
+namespace {
+void SayList(const char* format, va_list args) {
+  std::vprintf(format, args);
+  std::fflush(stdout);
+}
+}  // namespace
+
 void Say(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  SayList(format, args);
   va_end(args);
-  std::fflush(stdout);
 }
 
 void FailBox(const char* text, const char* caption, unsigned style) {
@@ -21,8 +27,7 @@ void FailBox(const char* text, const char* caption, unsigned style) {
 void FailTag(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  SayList(format, args);
   va_end(args);
-  std::fflush(stdout);
   platform::exit_process(kExitFailure);
 }
