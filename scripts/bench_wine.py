@@ -330,6 +330,7 @@ class Session:
                                       % (what, timeout_s, output.text()[-2000:]))
                 time.sleep(POLL_S)
         finally:
+            output.peak_kb = peak_resident_kb(os.path.basename(exe))
             output.close()
             # Only the player: Wine's desktop and services, which it may have
             # started, end with the prefix's wineserver.
@@ -340,6 +341,25 @@ class Session:
             if any(sign in f.read() for sign in CRASH_SIGNS):
                 raise BenchFailed("the player crashed during %s (see %s)" % (what, err_path))
         return output
+
+
+def peak_resident_kb(exe_name):
+    """The player's peak resident set (VmHWM) in kB, or 0 when it is gone:
+    under Wine the Windows process is a Linux process whose command line
+    names the .exe, and its mapped stack pages count as they are touched."""
+    peak = 0
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                if exe_name.encode() not in f.read():
+                    continue
+            with open("/proc/%s/status" % pid) as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        peak = max(peak, int(line.split()[1]))
+        except (OSError, ValueError):
+            continue
+    return peak
 
 
 def private_prefix(source, work):
@@ -396,6 +416,7 @@ class Playback:
         self.distinct = len([n for n in seen if n < frames])
         self.lines = len([1 for _, n, _ in output.frames if n < frames])
         self.repeats = self.lines - self.distinct
+        self.peak_mb = getattr(output, "peak_kb", 0) / 1024.0
         self.span_s = seen[frames - 1] - seen[0]
         self.to_end_s = seen[frames] - seen[0]
         self.fps = (frames - 1) / self.span_s
@@ -598,6 +619,8 @@ def report(r):
     print(row % ("  every play", " ".join("%.0f" % p.fps for p in plays), ""))
     print(row % ("  frame lines / distinct frames, every play",
                  " ".join("%d/%d" % (p.lines, p.distinct) for p in plays), ""))
+    print(row % ("  peak resident set (VmHWM), every play",
+                 " ".join("%.0f MB" % p.peak_mb for p in plays), "<= 100 MB while playing"))
     print(row % ("frames/s, Scale %s (ScreenFill=2), delay 0" % p775.scale,
                  "%.1f (%.2f ms)" % (p775.fps, p775.ms_per_frame), ""))
     print(row % ("  frame lines / distinct frames", "%d/%d" % (p775.lines, p775.distinct), ""))

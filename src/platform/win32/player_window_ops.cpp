@@ -33,8 +33,12 @@ void post_show_frame(int32_t n) {
   PostMessageA(win32::g_player_window, win32::kMsgShowFrame, static_cast<WPARAM>(n), 0);
 }
 
+// Every presentation sets the cursor; the two system cursors are looked up once.
 void set_cursor(int32_t cursor) {
-  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(cursor)));
+  static const HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursorArrow));
+  static const HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursorWait));
+  SetCursor(cursor == kCursorWait ? wait : cursor == kCursorArrow ? arrow
+                                         : LoadCursorA(nullptr, MAKEINTRESOURCEA(cursor)));
 }
 
 void minimize_player_window() { ShowWindow(win32::g_player_window, SW_MINIMIZE); }
