@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "movie/frame_index.h"
+#include "movie/line_reader.h"
 #include "movie/movie_source.h"
 #include "movie/row_list.h"
 #include "movie/settings.h"
@@ -50,6 +51,8 @@ struct Player {
   // size and time stamp: the open (mapped) stack, and which stack row each
   // FrameCanvas row holds (-1: not known), so unchanged rows are not copied.
   StackFile stack;
+  LineReader flow;
+  int64_t flow_size = -1, flow_mtime = -1;
   int32_t held_rows[kMaxRows];
   Player() { ForgetHeldRows(); }
   void ForgetHeldRows() {

@@ -52,6 +52,23 @@ void Reindex(Player& p) {
   Say(" Done\n");
 }
 
+// The flow, like the stack, stays open between presentations while the file
+// keeps its size and time stamp; a missing flow ends the process.
+LineReader& OpenFlow(Player& p) {
+  int64_t size, mtime;
+  const char* path = p.movie.flow_path;
+  if (!FileStatus(path, &size, &mtime)) FailTag("No file '%s'", path);
+  if (!p.flow.is_open() || size != p.flow_size || mtime != p.flow_mtime) {
+    if (!p.flow.open(path)) FailTag("No file '%s'", path);
+    p.flow_size = size;
+    p.flow_mtime = mtime;
+  }
+  // A flow that ends inside its last frame record must not lend that record
+  // bytes of the end byte, the width field or the stack.
+  p.flow.set_end(p.movie.LastFlowByte);
+  return p.flow;
+}
+
 // The stack stays open between presentations; a stack rewritten meanwhile
 // (another size or time stamp) is opened afresh and nothing held is trusted.
 void OpenStack(Player& p) {
@@ -141,11 +158,7 @@ void BannerText(const Player& p, int32_t n, char* text, int size) {
 }
 
 bool FetchFrame(Player& p, int32_t n) {
-  LineReader flow;
-  if (!flow.open(p.movie.flow_path)) FailTag("No file '%s'", p.movie.flow_path);
-  // A flow that ends inside its last frame record must not lend that record
-  // bytes of the end byte, the width field or the stack.
-  flow.set_end(p.movie.LastFlowByte);
+  LineReader& flow = OpenFlow(p);
   if (!FrameLineConfirmed(p, &flow, n)) {
     flow.close();
     Reindex(p);
@@ -159,15 +172,15 @@ bool FetchFrame(Player& p, int32_t n) {
   p.FrameHgt = rows < kMaxRows ? rows : kMaxRows;
   LoadRowList(g_line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
               p.canvases.FrameCanvas.pixels, p.held_rows);
-  // Only once the row list is used up: a presentation nested inside the
-  // resize (see FitWindowToFrame) reuses the line buffer.
-  FitWindowToFrame(p);
   // A row list longer than the buffer arrives in pieces; the timing line
   // follows the last of them. A flow that ends here reads as delay 0.
   while (!flow.ended() && flow.read(g_line, kLineSize)) {
   }
   if (!flow.read(g_line, kLineSize)) g_line[0] = '\0';
   TakeTiming(p, g_line);
+  // Last: a presentation nested inside the resize (see FitWindowToFrame)
+  // uses the same flow reader and line buffer.
+  FitWindowToFrame(p);
   return true;
 }
 

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // is reset here.
   static Player* p = new Player;
   p->stack.close();
+  p->flow.close();
   p->ForgetHeldRows();
   p->settings = PlayerSettings();
   p->movie = MovieSource();
