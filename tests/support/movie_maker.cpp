@@ -42,8 +42,8 @@ InDir::~InDir() {
   if (chdir(old_.c_str()) != 0) std::abort();
 }
 
-MovieSpec SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
-  MovieSpec spec;
+MoviePlan SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
+  MoviePlan plan;
   for (int32_t n = 0; n < frames; ++n) {
     FrameSpec f;
     f.picture = MakePicture(wid, hgt, 0x102030);
@@ -57,7 +57,7 @@ MovieSpec SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
       }
     }
     f.delay_ms = 100;
-    spec.frames.push_back(f);
+    plan.frames.push_back(f);
   }
-  return spec;
+  return plan;
 }

@@ -19,4 +19,4 @@ class InDir {
 
 // A small movie: `frames` pictures of wid x hgt, frame n filled with colour n,
 // with a band that moves so rows are shared and differ.
-MovieSpec SmallMovie(int32_t frames, int32_t wid, int32_t hgt);
+MoviePlan SmallMovie(int32_t frames, int32_t wid, int32_t hgt);

@@ -9,8 +9,8 @@ namespace {
 class QvmBundle : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int32_t n = 0; n < 3; ++n) spec_.frames.push_back({ScreenPicture(12, 9, n)});
-    movie_ = MovieFileBytes(EncodeMovie(spec_));
+    for (int32_t n = 0; n < 3; ++n) plan_.frames.push_back({ScreenPicture(12, 9, n)});
+    movie_ = MovieFileBytes(EncodeMovie(plan_));
     ASSERT_TRUE(WriteFile(dir_ / "m.QVM", movie_));
   }
   // Bundles a player made of these bytes and returns qvm info's fields.
@@ -24,11 +24,11 @@ class QvmBundle : public ::testing::Test {
   void ExpectFramePlays(const std::string& file, int n) {
     QvmResult frame = RunQvm({"frame", file, std::to_string(n), "-o", dir_ / "f.png"});
     ASSERT_EQ(frame.exit_code, 0) << frame.err;
-    EXPECT_TRUE(ReadPicture(dir_ / "f.png").bgr == spec_.frames[size_t(n)].picture.bgr);
+    EXPECT_TRUE(ReadPicture(dir_ / "f.png").bgr == plan_.frames[size_t(n)].picture.bgr);
   }
 
   ScratchDir dir_{"bundle"};
-  MovieSpec spec_;
+  MoviePlan plan_;
   std::string movie_;
 };
 

@@ -12,9 +12,9 @@ namespace {
 class QvmInfo : public ::testing::Test {
  protected:
   void SetUp() override {
-    MovieSpec spec;
-    for (int32_t n = 0; n < 3; ++n) spec.frames.push_back({MakePicture(4, 3, 0x010203 * (n + 1))});
-    movie_ = EncodeMovie(spec);
+    MoviePlan plan;
+    for (int32_t n = 0; n < 3; ++n) plan.frames.push_back({MakePicture(4, 3, 0x010203 * (n + 1))});
+    movie_ = EncodeMovie(plan);
   }
   // A movie file with this flow and the good movie's width and stack.
   std::string WithFlow(const std::string& flow, int32_t width = 4) const {
@@ -76,21 +76,21 @@ TEST_F(QvmInfo, ReportsEachProblemAtItsLine) {
 }
 
 TEST_F(QvmInfo, LfAloneIsOnlyAWarning) {
-  MovieSpec spec;
-  spec.line_end = "\n";
-  spec.frames.push_back({MakePicture(4, 3)});
-  QvmResult r = Info(MovieFileBytes(EncodeMovie(spec)));
+  MoviePlan plan;
+  plan.line_end = "\n";
+  plan.frames.push_back({MakePicture(4, 3)});
+  QvmResult r = Info(MovieFileBytes(EncodeMovie(plan)));
   EXPECT_EQ(r.exit_code, 0) << r.out;
   EXPECT_NE(r.out.find("warning at offset 0: line ends in LF alone"), std::string::npos) << r.out;
   EXPECT_EQ(InfoFields(r.out)["Frames"], "1");
 }
 
 TEST_F(QvmInfo, CountsFramesBeyondTheIndexAsAProblem) {
-  MovieSpec spec;
-  spec.frames.assign(50000, FrameSpec{MakePicture(1, 1)});
-  std::string flow = EncodeMovie(spec).flow;
+  MoviePlan plan;
+  plan.frames.assign(50000, FrameSpec{MakePicture(1, 1)});
+  std::string flow = EncodeMovie(plan).flow;
   const size_t extra = flow.rfind("# -99");
-  flow.insert(extra, "~050000\r\n$++++\r\n" + TimingLineFor(spec.frames[0]) + "\r\n");
+  flow.insert(extra, "~050000\r\n$++++\r\n" + TimingLineFor(plan.frames[0]) + "\r\n");
   QvmResult r = Info(flow + "\xFF" + std::string("\x00\x01", 2) + "abc");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find(Report(extra, "more than 50000 frames")), std::string::npos) << r.out;

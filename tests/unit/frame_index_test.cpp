@@ -38,10 +38,10 @@ class FrameIndexTest : public ::testing::Test {
 
 TEST_F(FrameIndexTest, NamesAndExactOffsetsForCrLfAndLf) {
   for (const char* eol : {"\r\n", "\n"}) {
-    MovieSpec spec = SmallMovie(3, 4, 6);
-    spec.line_end = eol;
-    spec.header = {"SplashText", "040 Hello", "EndSplashText"};
-    MovieBytes bytes = EncodeMovie(spec);
+    MoviePlan plan = SmallMovie(3, 4, 6);
+    plan.line_end = eol;
+    plan.header = {"SplashText", "040 Hello", "EndSplashText"};
+    MovieBytes bytes = EncodeMovie(plan);
     ASSERT_EQ(Index(bytes), -1);
     EXPECT_EQ(p_->index.LastFrame, 2);
     EXPECT_EQ(p_->index.IndexingDone, 2);
@@ -55,13 +55,13 @@ TEST_F(FrameIndexTest, NamesAndExactOffsetsForCrLfAndLf) {
 }
 
 TEST_F(FrameIndexTest, StopReadingAndTheClosingLine) {
-  MovieSpec spec = SmallMovie(4, 4, 2);
-  spec.stop_reading_before = 2;
-  ASSERT_EQ(Index(EncodeMovie(spec)), -1);
+  MoviePlan plan = SmallMovie(4, 4, 2);
+  plan.stop_reading_before = 2;
+  ASSERT_EQ(Index(EncodeMovie(plan)), -1);
   EXPECT_EQ(p_->index.LastFrame, 1);
 
-  spec.stop_reading_before = 0;
-  ASSERT_EQ(Index(EncodeMovie(spec)), -1);
+  plan.stop_reading_before = 0;
+  ASSERT_EQ(Index(EncodeMovie(plan)), -1);
   EXPECT_EQ(p_->index.LastFrame, -1);
 
   // A frame line standing last, where the closing line belongs, is not indexed.
@@ -73,11 +73,11 @@ TEST_F(FrameIndexTest, StopReadingAndTheClosingLine) {
 }
 
 TEST_F(FrameIndexTest, InactiveRecordsLoadInTurn) {
-  MovieSpec spec = SmallMovie(2, 4, 3);
-  spec.has_inactive = true;
-  spec.inactive = MakePicture(4, 3, 0x0000FF);
-  spec.frames.push_back({MakePicture(4, 1, 0x00FF00), 100});  // puts a green row in the stack
-  MovieBytes bytes = EncodeMovie(spec);
+  MoviePlan plan = SmallMovie(2, 4, 3);
+  plan.has_inactive = true;
+  plan.inactive = MakePicture(4, 3, 0x0000FF);
+  plan.frames.push_back({MakePicture(4, 1, 0x00FF00), 100});  // puts a green row in the stack
+  MovieBytes bytes = EncodeMovie(plan);
   // A second, one-row record after the frames paints over the first one's top row.
   std::string green_row = EncodeRowIndex(bytes.unique_rows - 1);
   bytes.flow.insert(bytes.flow.size() - 7, "InactiveFrame\r\n$" + green_row + "\r\n");

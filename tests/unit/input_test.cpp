@@ -16,10 +16,10 @@ class InputTest : public ::testing::Test {
   void SetUp() override {
     fake::Reset();
     dir_ = TempDir("input");
-    MovieSpec spec = SmallMovie(250, 994, 3);
-    spec.header = {"TitleBarHeight 24", "CloseRightEdge 24"};
-    spec.frames[5] = {spec.frames[5].picture, 0, true, 100, 200, 300, 400};
-    p_ = MakePlayer(dir_, EncodeMovie(spec));
+    MoviePlan plan = SmallMovie(250, 994, 3);
+    plan.header = {"TitleBarHeight 24", "CloseRightEdge 24"};
+    plan.frames[5] = {plan.frames[5].picture, 0, true, 100, 200, 300, 400};
+    p_ = MakePlayer(dir_, EncodeMovie(plan));
     Quiet([&] { ShowFrame(*p_, 0); });
   }
   template <typename F>

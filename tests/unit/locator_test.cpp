@@ -215,11 +215,11 @@ TEST_F(LocatorTest, SizesOutsideTheCanvasAreRefused) {
 }
 
 TEST_F(LocatorTest, RowCountIsTheSameForLfAndForTheInactivePicture) {
-  MovieSpec spec = SmallMovie(2, 5, 4);
-  spec.line_end = "\n";
-  spec.has_inactive = true;
-  spec.inactive = MakePicture(5, 7, 0x00FF00);
-  MovieBytes lf = EncodeMovie(spec);
+  MoviePlan plan = SmallMovie(2, 5, 4);
+  plan.line_end = "\n";
+  plan.has_inactive = true;
+  plan.inactive = MakePicture(5, 7, 0x00FF00);
+  MovieBytes lf = EncodeMovie(plan);
   Write(kPlayer, kImage + AppendedBytes(lf));
   MovieSource m;
   ASSERT_EQ(Locate(&m), -1);

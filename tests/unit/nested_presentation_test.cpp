@@ -24,9 +24,9 @@ void AddRowCodeTails(std::string* flow) {
 
 TEST(NestedPresentation, ResizeThatPresentsAgainLeavesTheFetchedFrame) {
   fake::Reset();
-  MovieSpec spec = SmallMovie(2, 8, 6);
-  spec.frames[1].picture = MakePicture(8, 9, 0x405060);
-  MovieBytes bytes = EncodeMovie(spec);
+  MoviePlan plan = SmallMovie(2, 8, 6);
+  plan.frames[1].picture = MakePicture(8, 9, 0x405060);
+  MovieBytes bytes = EncodeMovie(plan);
   AddRowCodeTails(&bytes.flow);
   auto p = MakePlayer(TempDir("nested"), bytes);
 
@@ -46,8 +46,8 @@ TEST(NestedPresentation, ResizeThatPresentsAgainLeavesTheFetchedFrame) {
   // The inner presentation found the layout already made for frame 1.
   EXPECT_EQ(fake::state().resizes, (std::vector<std::pair<int32_t, int32_t>>{{8, 9}}));
   EXPECT_EQ(p->StepDelay, 100);
-  EXPECT_EQ(CanvasPicture(p->canvases.FrameCanvas, 8, 9).bgr, spec.frames[1].picture.bgr);
-  EXPECT_EQ(CanvasPicture(p->canvases.ComposeCanvas, 8, 9).bgr, spec.frames[1].picture.bgr);
+  EXPECT_EQ(CanvasPicture(p->canvases.FrameCanvas, 8, 9).bgr, plan.frames[1].picture.bgr);
+  EXPECT_EQ(CanvasPicture(p->canvases.ComposeCanvas, 8, 9).bgr, plan.frames[1].picture.bgr);
   const auto& last = fake::state().draws.back();
   EXPECT_EQ(std::make_pair(last.w, last.h), std::make_pair(8, 9));
 }

@@ -53,11 +53,11 @@ class RowCacheTest : public ::testing::Test {
     struct utimbuf times = {1000000000, 1000000000 + ++rewrites_};
     utime(p_->movie.flow_path, &times);
   }
-  MovieSpec Movie(int seed) {
-    MovieSpec spec = SmallMovie(30, kWid, kHgt);
+  MoviePlan Movie(int seed) {
+    MoviePlan plan = SmallMovie(30, kWid, kHgt);
     std::mt19937 rng(seed);
-    for (auto& f : spec.frames) f.picture.row(rng() % kHgt)[rng() % (kWid * 3)] = uint8_t(rng());
-    return spec;
+    for (auto& f : plan.frames) f.picture.row(rng() % kHgt)[rng() % (kWid * 3)] = uint8_t(rng());
+    return plan;
   }
 
   std::string dir_;

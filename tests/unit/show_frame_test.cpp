@@ -17,9 +17,9 @@ class ShowFrameTest : public ::testing::Test {
     fake::Reset();
     dir_ = TempDir("show");
   }
-  void Load(const MovieSpec& spec) {
-    spec_ = spec;
-    bytes_ = EncodeMovie(spec);
+  void Load(const MoviePlan& plan) {
+    plan_ = plan;
+    bytes_ = EncodeMovie(plan);
     p_ = MakePlayer(dir_, bytes_);
   }
   std::string Show(int32_t n) {
@@ -34,21 +34,21 @@ class ShowFrameTest : public ::testing::Test {
     fake::state().threads.clear();
     for (auto& t : threads) t.routine(t.arg);
   }
-  Picture Frame(int32_t n) { return spec_.frames[n].picture; }
+  Picture Frame(int32_t n) { return plan_.frames[n].picture; }
   Picture Shown(const platform::Canvas& c, int32_t hgt = -1) {
     return CanvasPicture(c, p_->movie.StackWid, hgt < 0 ? p_->FrameHgt : hgt);
   }
 
   std::string dir_;
-  MovieSpec spec_;
+  MoviePlan plan_;
   MovieBytes bytes_;
   std::unique_ptr<Player> p_;
 };
 
 TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
-  MovieSpec spec = SmallMovie(12, 9, 7);
-  spec.frames[4].delay_ms = 0;
-  Load(spec);
+  MoviePlan plan = SmallMovie(12, 9, 7);
+  plan.frames[4].delay_ms = 0;
+  Load(plan);
   std::string out = Show(0);
   int32_t shown = 0;
   while (!fake::state().threads.empty()) {
@@ -138,11 +138,11 @@ TEST_F(ShowFrameTest, AFlowEndingInsideItsLastRecordLendsItNothingOfTheStack) {
 }
 
 TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
-  MovieSpec spec = SmallMovie(3, 5, 4);
-  spec.frames[1].click = true;
-  spec.frames[1] = {spec.frames[1].picture, 0, true, 1, 2, 3, 4};
-  spec.frames[2] = {spec.frames[2].picture, 0, true, 0, 0, 4, 3};
-  Load(spec);
+  MoviePlan plan = SmallMovie(3, 5, 4);
+  plan.frames[1].click = true;
+  plan.frames[1] = {plan.frames[1].picture, 0, true, 1, 2, 3, 4};
+  plan.frames[2] = {plan.frames[2].picture, 0, true, 0, 0, 4, 3};
+  Load(plan);
   Show(0);
   EXPECT_EQ(p_->StepDelay, 100);
   EXPECT_EQ(p_->click_region.x1, -1);
@@ -169,14 +169,14 @@ TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
 }
 
 TEST_F(ShowFrameTest, InactivePictureCoversAllButItsRectangle) {
-  MovieSpec spec = SmallMovie(2, 8, 6);
-  spec.header = {"InactiveUpperLeft 2 1", "InactiveWidHeight 3 2"};
-  spec.has_inactive = true;
-  spec.inactive = MakePicture(8, 6, 0x808080);
-  Load(spec);
+  MoviePlan plan = SmallMovie(2, 8, 6);
+  plan.header = {"InactiveUpperLeft 2 1", "InactiveWidHeight 3 2"};
+  plan.has_inactive = true;
+  plan.inactive = MakePicture(8, 6, 0x808080);
+  Load(plan);
   fake::state().player_foreground = false;
   Show(1);
-  Picture expected = spec.inactive;
+  Picture expected = plan.inactive;
   for (int32_t y = 1; y < 3; ++y) {
     for (int32_t x = 2; x < 5; ++x) {
       for (int c = 0; c < 3; ++c) expected.row(y)[3 * x + c] = Frame(1).row(y)[3 * x + c];
@@ -215,9 +215,9 @@ TEST_F(ShowFrameTest, BannerTextsAndPlace) {
 }
 
 TEST_F(ShowFrameTest, FillModeZeroFollowsTheFrameSize) {
-  MovieSpec spec = SmallMovie(3, 994, 722);
-  spec.frames[1].picture = MakePicture(994, 700, 0x112233);
-  Load(spec);
+  MoviePlan plan = SmallMovie(3, 994, 722);
+  plan.frames[1].picture = MakePicture(994, 700, 0x112233);
+  Load(plan);
   Show(0);
   EXPECT_TRUE(fake::state().resizes.empty());
   Show(1);

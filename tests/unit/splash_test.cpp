@@ -82,8 +82,8 @@ class SplashTest : public ::testing::Test {
 };
 
 TEST_F(SplashTest, PaintsTheWholeSplash) {
-  MovieSpec spec = SmallMovie(2, 4, 3);
-  spec.header = {"WindowText \"Zebrik\"",
+  MoviePlan plan = SmallMovie(2, 4, 3);
+  plan.header = {"WindowText \"Zebrik\"",
                  "SplashText",
                  "040 Zebrik Demo",
                  "040 Screen Movie",
@@ -94,7 +94,7 @@ TEST_F(SplashTest, PaintsTheWholeSplash) {
                  "030 the end",
                  "EndSplashText",
                  "040 after the block"};
-  MovieSource m = WriteMovieFile(TempDir("splash"), EncodeMovie(spec));
+  MovieSource m = WriteMovieFile(TempDir("splash"), EncodeMovie(plan));
   PaintSplash(m, 0);
   EXPECT_EQ(Listing(),
             std::string("fill 560x500 #c8ffc8\n"

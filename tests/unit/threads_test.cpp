@@ -40,9 +40,9 @@ std::vector<int32_t> PlayUntilIdle(Player& p, int idle_ms,
 }
 
 TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
-  MovieSpec spec = SmallMovie(40, 8, 4);
-  for (size_t i = 0; i < spec.frames.size(); ++i) spec.frames[i].delay_ms = int32_t(i % 3) * 13;
-  auto p = MakePlayer(dir_, EncodeMovie(spec));
+  MoviePlan plan = SmallMovie(40, 8, 4);
+  for (size_t i = 0; i < plan.frames.size(); ++i) plan.frames[i].delay_ms = int32_t(i % 3) * 13;
+  auto p = MakePlayer(dir_, EncodeMovie(plan));
   testing::internal::CaptureStdout();
   ShowFrame(*p, 0);
   testing::internal::GetCapturedStdout();
@@ -54,9 +54,9 @@ TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
 }
 
 TEST_F(Threads, KeysWhileClocksSleep) {
-  MovieSpec spec = SmallMovie(60, 8, 4);
-  for (auto& f : spec.frames) f.delay_ms = 30;
-  auto p = MakePlayer(dir_, EncodeMovie(spec));
+  MoviePlan plan = SmallMovie(60, 8, 4);
+  for (auto& f : plan.frames) f.delay_ms = 30;
+  auto p = MakePlayer(dir_, EncodeMovie(plan));
   p->StopAtEnd = 0;
   testing::internal::CaptureStdout();
   ShowFrame(*p, 0);

@@ -135,20 +135,20 @@ MovieBytes MovieEncoder::Finish() {
   return std::move(out_);
 }
 
-MovieBytes EncodeMovie(const MovieSpec& spec) {
-  if (spec.frames.empty()) throw std::runtime_error("a movie needs at least one frame");
-  if (spec.frames.size() > size_t(kMaxFrames)) {
+MovieBytes EncodeMovie(const MoviePlan& plan) {
+  if (plan.frames.empty()) throw std::runtime_error("a movie needs at least one frame");
+  if (plan.frames.size() > size_t(kMaxFrames)) {
     throw std::runtime_error("a movie has at most 50000 frames");
   }
   // Frame 0 sets the width, also for an inactive picture written before it.
-  if (spec.has_inactive) {
-    CheckPicture(spec.inactive, spec.frames[0].picture.width, "the inactive picture");
+  if (plan.has_inactive) {
+    CheckPicture(plan.inactive, plan.frames[0].picture.width, "the inactive picture");
   }
-  MovieEncoder encoder(spec.header, spec.line_end);
-  if (spec.has_inactive) encoder.AddInactive(spec.inactive);
-  for (size_t n = 0; n < spec.frames.size(); ++n) {
-    if (int32_t(n) == spec.stop_reading_before) encoder.AddStopReading();
-    encoder.AddFrame(spec.frames[n]);
+  MovieEncoder encoder(plan.header, plan.line_end);
+  if (plan.has_inactive) encoder.AddInactive(plan.inactive);
+  for (size_t n = 0; n < plan.frames.size(); ++n) {
+    if (int32_t(n) == plan.stop_reading_before) encoder.AddStopReading();
+    encoder.AddFrame(plan.frames[n]);
   }
   return encoder.Finish();
 }

@@ -25,7 +25,7 @@ struct FrameSpec {
   int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
-struct MovieSpec {
+struct MoviePlan {
   std::vector<std::string> header;  // lines written verbatim before the frames
   std::vector<FrameSpec> frames;
   bool has_inactive = false;        // an "InactiveFrame" record before frame 0
@@ -50,7 +50,7 @@ std::string TimingLineFor(const FrameSpec& f);
 
 // Throws std::runtime_error with a clear message when a picture breaks the
 // data model's limits (width 1 to 3000, at most 2400 rows, all one width).
-MovieBytes EncodeMovie(const MovieSpec& spec);
+MovieBytes EncodeMovie(const MoviePlan& plan);
 
 // The same encoding one record at a time, so a long movie never holds all its
 // pictures at once. The first picture added sets the movie's width; every
