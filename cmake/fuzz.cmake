@@ -1,6 +1,6 @@
 # libFuzzer targets (clang); the flags that give every object the fuzzer's
 # coverage and the sanitizers are set before the core is defined. qvm is built
-# alongside to make the seed corpora.
+# too: small movies it makes are each target's first inputs.
 include(cmake/qvm.cmake)
 
 file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS tests/fuzz/fuzz_*.cpp)

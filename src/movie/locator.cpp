@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "movie/line_reader.h"
+#include "movie/row_list.h"
 #include "movie/flow_text.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -147,14 +148,12 @@ bool FindMarker(std::FILE* file) {
 int32_t FirstRowListRows(const char* flow_path, int32_t first, int32_t last) {
   LineReader flow;
   if (!flow.open(flow_path) || !flow.seek(first)) return -1;
+  // The search ends with the flow: a row list cut by the end byte counts only
+  // the characters before it, and the stack is never searched.
+  flow.set_end(last);
   static char line[kLineSize];
-  while (flow.line_offset() < last && flow.read(line, kLineSize)) {
-    if (flow.line_offset() >= last) break;
-    if (line[0] != '$') continue;
-    // A row list cut by the flow's end counts only the characters before it.
-    int64_t chars = flow.length();
-    if (flow.line_offset() + chars > last) chars = last - flow.line_offset();
-    return static_cast<int32_t>((chars - 1) / 4);
+  while (flow.read(line, kLineSize)) {
+    if (line[0] == '$') return RowCount(line);
   }
   return -1;
 }

@@ -91,7 +91,7 @@ void ApplyDirective(const char* line, PlayerSettings* s) {
   }
 }
 
-PlayerSettings ReadSettings(const MovieSource& movie) {
+PlayerSettings ReadSettings(const MovieSource& movie, bool echo) {
   PlayerSettings s;
   LineReader flow;
   if (!flow.open(movie.flow_path) || !flow.seek(movie.FirstFlowByte)) FailTag("NoFlowEx1");
@@ -101,7 +101,7 @@ PlayerSettings ReadSettings(const MovieSource& movie) {
   bool more = flow.read(line, kShortLineSize);
   while (more && line[0] != '~') {
     if (flow.position() >= movie.LastFlowByte) break;
-    Say(flow.ended() ? "%s\n" : "%s", line);
+    if (echo) Say(flow.ended() ? "%s\n" : "%s", line);
     ApplyDirective(line, &s);
     more = flow.read(line, kLineSize);
   }

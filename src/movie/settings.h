@@ -19,7 +19,8 @@ struct PlayerSettings {
   int32_t WindowRoundingStyle = 0;  // 0 or 1
 };
 
-PlayerSettings ReadSettings(const MovieSource& movie);
+// echo: write each header line to standard output, as the player does.
+PlayerSettings ReadSettings(const MovieSource& movie, bool echo = true);
 
 // Applies one header line to the settings (exposed for tests).
 void ApplyDirective(const char* line, PlayerSettings* s);

@@ -1,12 +1,16 @@
 #include "qvm/frame_render.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "movie/flow_text.h"
+#include "movie/frame_index.h"
 #include "movie/line_reader.h"
 #include "movie/movie_source.h"
 #include "movie/row_list.h"
@@ -19,11 +23,6 @@ namespace {
 struct Canvas {
   std::vector<uint8_t> bytes = std::vector<uint8_t>(size_t(kCanvasRowBytes) * kMaxRows, 0);
   uint8_t* pixel(int32_t x, int32_t y) { return bytes.data() + size_t(y) * kCanvasRowBytes + 3 * x; }
-};
-
-struct FlowIndex {
-  std::vector<int64_t> frame_offsets;
-  bool has_inactive = false;
 };
 
 std::string Num(int64_t n) { return std::to_string(n); }
@@ -41,57 +40,43 @@ void OpenStack(const MovieFile& m, StackFile* stack) {
   if (!stack->open(m.stack_path.c_str())) throw std::runtime_error("cannot open " + m.stack_path);
 }
 
-// The header as the settings reader takes it: its first line in the short
-// buffer, every line up to the first frame line, none whose end reaches the
-// flow's end; then the rule that turns an incomplete rectangle off. Read here
-// rather than through ReadSettings, which echoes every line to standard
-// output and holds paths in the player's 98-character buffers.
-PlayerSettings ReadHeader(const MovieFile& m) {
-  PlayerSettings s;
-  LineReader flow;
-  OpenFlow(m, &flow);
-  static char line[kLineSize];
-  bool more = flow.read(line, kShortLineSize);
-  while (more && line[0] != '~' && flow.position() < m.last_flow) {
-    ApplyDirective(line, &s);
-    more = flow.read(line, kLineSize);
-  }
-  if (s.inactive_y < 0 || s.inactive_wid <= 0 || s.inactive_hgt <= 0) s.inactive_x = -1;
-  return s;
-}
-
-// The inactive record's row list, loaded over what earlier records left.
-void LoadInactive(const MovieFile& m, LineReader* flow, char* line, Canvas* inactive) {
-  if (!flow->read(line, kLineSize) || line[0] != '$') {
-    throw std::runtime_error("InactiveFrame at offset " + Num(flow->line_offset()) +
-                             " is not followed by a row list");
-  }
-  StackFile stack;
-  OpenStack(m, &stack);
-  LoadRowList(line, stack, m.stack_wid, int32_t(m.first_stack), inactive->bytes.data());
-}
-
-// The frame indexer's pass over the flow.
-FlowIndex IndexFlow(const MovieFile& m, Canvas* inactive) {
-  FlowIndex index;
-  LineReader flow;
-  OpenFlow(m, &flow);
-  static char line[kLineSize];
-  bool more = flow.read(line, kLineSize);
-  while (more && flow.position() < m.last_flow && !MatchesKeyword(line, "StopReading")) {
-    if (line[0] == '~') {
-      // The index has room for 50000 frames; the rest are never shown.
-      if (index.frame_offsets.size() < size_t(kMaxFrames)) {
-        index.frame_offsets.push_back(flow.line_offset());
-      }
-    } else if (MatchesKeyword(line, "InactiveFrame")) {
-      LoadInactive(m, &flow, line, inactive);
-      index.has_inactive = true;
+// The player reads its movie by bare file names from the current folder: the
+// header and the index are read the same way, from the movie's folder, by the
+// player's own readers (the header without its echo).
+class MovieAsPlayerSees {
+ public:
+  explicit MovieAsPlayerSees(const MovieFile& m) {
+    const size_t slash = m.flow_path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : m.flow_path.substr(0, slash);
+    char here[4096];
+    if (!getcwd(here, sizeof here) || chdir(folder.c_str()) != 0) {
+      throw std::runtime_error("cannot read the movie's folder " + folder);
     }
-    more = flow.read(line, kLineSize);
+    back_ = here;
+    Name(m.flow_path, source_.flow_path);
+    Name(m.stack_path, source_.stack_path);
+    source_.FirstFlowByte = int32_t(m.first_flow);
+    source_.LastFlowByte = int32_t(m.last_flow);
+    source_.FirstStackByte = int32_t(m.first_stack);
+    source_.StackWid = m.stack_wid;
   }
-  return index;
-}
+  ~MovieAsPlayerSees() {
+    if (chdir(back_.c_str()) != 0) std::abort();
+  }
+  MovieSource* source() { return &source_; }
+
+ private:
+  static void Name(const std::string& path, char* name) {
+    const size_t slash = path.rfind('/');
+    const std::string bare = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (bare.size() >= size_t(kPathSize)) {
+      throw std::runtime_error("the player cannot open " + bare + ": names hold 98 characters");
+    }
+    std::strcpy(name, bare.c_str());
+  }
+  MovieSource source_;
+  std::string back_;
+};
 
 // Fetches frame rows into the canvas and returns how many the list names.
 int32_t LoadFrame(const MovieFile& m, int64_t offset, Canvas* canvas) {
@@ -131,18 +116,24 @@ void CopyLiveRect(const PlayerSettings& s, Canvas& frame, Picture* out) {
 Picture RenderFrame(const MovieFile& movie, int64_t frame, bool inactive_look) {
   RequirePlayable(movie);
   Canvas inactive;
-  const FlowIndex index = IndexFlow(movie, &inactive);
-  const int64_t count = int64_t(index.frame_offsets.size());
+  auto index = std::make_unique<FrameIndex>();
+  PlayerSettings settings;
+  {
+    MovieAsPlayerSees seen(movie);
+    settings = ReadSettings(*seen.source(), false);
+    BuildFrameIndex(seen.source(), &settings, index.get(), inactive.bytes.data());
+  }
+  const int64_t count = int64_t{index->LastFrame} + 1;
   if (frame < 0 || frame >= count) {
     throw std::runtime_error("no frame " + Num(frame) + ": the player indexes " + Num(count));
   }
   Canvas canvas;
-  const int32_t rows = LoadFrame(movie, index.frame_offsets[size_t(frame)], &canvas);
+  const int32_t rows = LoadFrame(movie, index->offsets[size_t(frame)], &canvas);
   if (rows == 0) throw std::runtime_error("frame " + Num(frame) + " has no rows");
   // The canvas holds 2400 rows; the player shows no more.
   const int32_t hgt = rows < kMaxRows ? rows : kMaxRows;
-  const PlayerSettings settings = ReadHeader(movie);
-  if (!inactive_look || settings.inactive_x < 0 || !index.has_inactive) {
+  // The index turns the inactive picture off when the flow has none.
+  if (!inactive_look || settings.inactive_x < 0) {
     return CopyOut(canvas, movie.stack_wid, hgt);
   }
   Picture out = CopyOut(inactive, movie.stack_wid, hgt);
