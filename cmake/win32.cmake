@@ -38,3 +38,9 @@ foreach(test ${E2E_TESTS})
   add_test(NAME e2e_${name} COMMAND python3 ${test} ${PLAYER_EXE} ${QVM_NATIVE})
   set_tests_properties(e2e_${name} PROPERTIES TIMEOUT 600 RUN_SERIAL FALSE)
 endforeach()
+
+# Not shipped: times the stages of a frame's presentation under the real window
+# system, for scripts/bench-wine. A movie is bundled with it as with the player.
+add_executable(qv_stage_bench WIN32 bench/wine/stages.cpp ${WIN32_PLATFORM})
+target_link_libraries(qv_stage_bench PRIVATE qv_core ${STATIC_RUNTIME} comdlg32 gdi32 user32 kernel32)
+target_link_options(qv_stage_bench PRIVATE -mwindows -s)

@@ -22,8 +22,11 @@ What it does:
   once with a cold wineserver, then several times with a warm one;
 - plays the delay-0 movie through several times at Scale 1000 and reports the
   median play: how often a frame is presented twice varies from run to run;
-- runs the native fetch benchmark for the file side of a frame and sets the
-  whole frame's time against it and the draw costs in WINE_NOTES.md.
+- runs build/win32/qv_stage_bench.exe, bundled with the same movie, which
+  starts as the player does and times each stage of a presentation (console
+  line, fetch, compose, draw, cursor, clock start, the request's way back)
+  over every frame; sets the whole frame's time of the plays against them;
+- runs the native fetch benchmark (build/native/qv_bench) beside them.
 
 Isolation: one Xvfb per screen size (it picks a free display and is stopped by
 its PID), one Wine prefix of its own beside the shared one (hard-linked files,
@@ -49,6 +52,7 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 QVM = os.path.join(REPO, "build", "native", "qvm")
 QV_BENCH = os.path.join(REPO, "build", "native", "qv_bench")
 PLAYER = os.path.join(REPO, "build", "win32", "QV_MoviePlayer.exe")
+STAGE_BENCH = os.path.join(REPO, "build", "win32", "qv_stage_bench.exe")
 
 POLL_S = 0.002               # how often the player's output file is read
 WID, HGT = 994, 722          # the movie's picture size
@@ -59,10 +63,7 @@ SMALL_SCREEN = (800, 560)    # ScreenFill=2 scales 994 x 722 to 775/1000 here
 
 TARGET_FPS = 250
 TARGET_FIRST_FRAME_S = 1.5
-# From WINE_NOTES.md (small MinGW programs under the same Wine and Xvfb).
-NOTES_BITBLT_WINDOW_MS = 1.3     # 994 x 722, DIB section to the window
-NOTES_BITBLT_DIB_MS = 0.15       # 994 x 722, DIB section to DIB section
-NOTES_STRETCH_HALFTONE_MS = 21.0  # HALFTONE StretchBlt to 772 x 560
+STAGE_LINE = re.compile(r"stage (\w+) ([\d.]+) ([\d.]+)")
 
 FRAME_LINE = re.compile(rb"Frame (\d+): ([^\r\n]*)")
 CRASH_SIGNS = (b"Unhandled page fault", b"starting debugger")
@@ -157,7 +158,7 @@ def qvm(*args):
     return done.stdout.strip()
 
 
-def make_player(work, name, pngs, delay_ms, header_lines=()):
+def make_player(work, name, pngs, delay_ms, header_lines=(), also=()):
     movie = os.path.join(work, name + ".QVM")
     args = ["build", "-o", movie, "--delay", delay_ms]
     if header_lines:
@@ -168,6 +169,8 @@ def make_player(work, name, pngs, delay_ms, header_lines=()):
     built = qvm(*(args + pngs))
     exe = os.path.join(work, name + ".exe")
     qvm("bundle", PLAYER, movie, "-o", exe)
+    for program, suffix in also:  # the same movie bundled with another program
+        qvm("bundle", program, movie, "-o", os.path.join(work, name + suffix + ".exe"))
     os.remove(movie)
     return exe, built
 
@@ -323,6 +326,8 @@ class Session:
                     break
                 if proc.poll() is not None:
                     output.poll()
+                    if until(output):
+                        break
                     raise BenchFailed("the player ended (code %d) during %s; it wrote:\n%s"
                                       % (proc.returncode, what, output.text()[-2000:]))
                 if time.monotonic() - t0 > timeout_s:
@@ -483,7 +488,7 @@ def run(args, work):
     shared_prefix = os.environ.get("WINEPREFIX") or os.path.join(REPO, "build", "wineprefix")
     if not os.path.isfile(os.path.join(shared_prefix, "system.reg")):
         raise BenchFailed("no Wine prefix at %s: source scripts/wine-env first" % shared_prefix)
-    for path in (QVM, PLAYER):
+    for path in (QVM, PLAYER, STAGE_BENCH):
         if not os.path.exists(path):
             raise BenchFailed("%s is missing: build both presets first" % path)
     wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
@@ -495,7 +500,8 @@ def run(args, work):
     t = time.monotonic()
     pngs = draw_frames(frames_dir, FRAMES)
     say("drew %d pictures of %dx%d in %.1f s" % (FRAMES, WID, HGT, time.monotonic() - t))
-    plain, built = make_player(work, "plain", pngs, 0, ['WindowText "Bench"'])
+    plain, built = make_player(work, "plain", pngs, 0, ['WindowText "Bench"'],
+                               also=[(STAGE_BENCH, "-stages")])
     say("qvm: " + built)
     filled, _ = make_player(work, "filled", pngs, 0, ['WindowText "Bench"', "ScreenFill=2"])
     slow, _ = make_player(work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS, ['WindowText "Bench"'])
@@ -523,6 +529,13 @@ def run(args, work):
             out = session.play(plain, until_no_frame(FRAMES), 90, "scale-1000")
             r["1000"].append(Playback(out, FRAMES, 1000))
             say(r["1000"][-1].describe())
+
+        out = session.play(plain.replace(".exe", "-stages.exe"),
+                           lambda o: b"stages done" in o.raw, 120, "stages")
+        r["stages"] = {m.group(1): (float(m.group(2)), float(m.group(3)))
+                       for m in STAGE_LINE.finditer(out.text())}
+        say("stages of a presentation (median ms): " + ", ".join(
+            "%s %.3f" % (k, v[0]) for k, v in r["stages"].items()))
 
         out = session.play(slow, until_no_frame(SLOW_FRAMES),
                            30 + SLOW_FRAMES * SLOW_DELAY_MS / 1000, "delay-140")
@@ -561,7 +574,6 @@ def report(r):
     plays, p775 = r["1000"], r["775"]
     p1000 = median_play(plays)
     verdict = lambda ok: "met" if ok else "MISSED"
-    line = "  %-66s %8.2f ms  %4.0f %%"
 
     print()
     print("Where a frame's time goes at Scale 1000 (delay 0, so the clock does not sleep)")
@@ -569,28 +581,37 @@ def report(r):
     print("  median play: %.2f ms a frame, %d presentations for %d frames (%.2f ms each);"
           % (p1000.ms_per_frame, p1000.lines, FRAMES, per))
     print("  a repeat is a whole second presentation of a frame, posted by a second clock")
+    stages = r["stages"]
+    median = lambda name: stages[name][0]
+    parts = [
+        ("console line: \"Frame N: name\" written and flushed", median("console_line")),
+        ("fetch: flow lines, row list, changed rows, timing line", median("fetch")),
+        ("compose: FrameCanvas to ComposeCanvas", median("compose")),
+        ("draw: rows widened to 32 bits, then copied to the window", median("draw")),
+        ("cursor", median("cursor")),
+        ("clock: the thread asked for (main thread)", median("clock_start_call")),
+        ("clock: asked for to running (the chain waits for it)",
+         median("clock_start_to_run") - median("clock_start_call")),
+        ("the posted request's way back through the queue", median("post_round_trip")),
+    ]
+    parts.append(("not covered: the message loop, X, and the rest",
+                  per - sum(ms for _, ms in parts)))
+    print("  measured stage by stage under Wine (build/win32/qv_stage_bench.exe, median of %d frames):"
+          % FRAMES)
+    for name, ms in parts:
+        print("    %-68s %6.3f ms %4.0f %%" % (name, ms, 100 * ms / per))
+    print("  one whole ShowFrame call, timed from outside: %.3f ms" % median("show_frame"))
+    print("  the same copy to the window from the 24-bit canvas, converted by the system: %.3f ms"
+          % median("draw_24bit_blit"))
     bench = r["bench"]
-    fetch_ms = bench.get("BM_FetchSequential") if bench else None
-    parts = []
-    if fetch_ms is not None:
-        parts.append(("fetch: flow lines, row list, changed rows (native qv_bench, Linux)",
-                      fetch_ms))
+    if bench:
+        print("  native qv_bench per run: " + ", ".join("%s %.3f ms" % (k, v)
+                                                        for k, v in sorted(bench.items())))
     else:
         print("  (no qv_bench: the benchmark library is not installed)")
-    parts.append(("compose: BitBlt 994x722 DIB to DIB (WINE_NOTES)", NOTES_BITBLT_DIB_MS))
-    parts.append(("draw: BitBlt 994x722 DIB to the window (WINE_NOTES)", NOTES_BITBLT_WINDOW_MS))
-    parts.append(("not covered by the figures above", per - sum(ms for _, ms in parts)))
-    for name, ms in parts:
-        print("    %-68s %6.2f ms %4.0f %%" % (name, ms, 100 * ms / per))
-    print("      (starting a clock thread, the posted message, opening the flow file,")
-    print("      the cursor, the window's way to X, and what the estimates leave out)")
-    if bench:
-        print("  qv_bench per run: " + ", ".join("%s %.3f ms" % (k, v)
-                                                 for k, v in sorted(bench.items())))
-    print("  Scale 775: %.2f ms a presentation, %.2f ms more than at Scale 1000; WINE_NOTES"
+    print("  Scale 775: %.2f ms a presentation, %.2f ms more than at Scale 1000; the stretched"
           % (p775.ms_per_presentation, p775.ms_per_presentation - per))
-    print("  puts a HALFTONE StretchBlt to 772x560 at %.0f ms, %.1f ms more than the BitBlt"
-          % (NOTES_STRETCH_HALFTONE_MS, NOTES_STRETCH_HALFTONE_MS - NOTES_BITBLT_WINDOW_MS))
+    print("  copy alone (HALFTONE, to 770 x 559) takes %.2f ms" % median("stretch_775"))
 
     print()
     print("Start-up, seconds from starting wine to each stage on the player's output")

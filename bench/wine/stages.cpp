@@ -1,0 +1,148 @@
+// Times the pieces of a frame's presentation one by one under the real window
+// system: the player's own start-up (a movie bundled with this program), then
+// every frame of the movie in order, stage by stage, with the calls ShowFrame
+// makes. Prints "stage NAME MEDIAN_MS MEAN_MS" lines and "stages done".
+// Not part of the player; scripts/bench_wine.py runs it under Wine.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "movie/frame_index.h"
+#include "movie/locator.h"
+#include "movie/settings.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "platform/win32/player_window.h"
+#include "player/geometry.h"
+#include "player/player.h"
+#include "player/show_frame.h"
+
+namespace {
+
+double g_ms_per_tick = 0;
+
+double NowMs() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return double(t.QuadPart) * g_ms_per_tick;
+}
+
+struct Stage {
+  explicit Stage(const char* stage_name) : name(stage_name) {}
+  const char* name;
+  std::vector<double> ms;
+};
+
+void Report(Stage& s) {
+  if (s.ms.empty()) return;
+  double sum = 0;
+  for (double v : s.ms) sum += v;
+  std::sort(s.ms.begin(), s.ms.end());
+  std::printf("stage %s %.4f %.4f\n", s.name, s.ms[s.ms.size() / 2], sum / s.ms.size());
+}
+
+// A clock thread's start: how long from asking for it to its first step.
+HANDLE g_started = nullptr;
+double g_started_at = 0;
+void NoteStart(void*) {
+  g_started_at = NowMs();
+  SetEvent(g_started);
+}
+
+// A posted request's way back through the main thread's queue.
+double PostRoundTrip() {
+  const UINT kProbe = WM_APP + 7;
+  const double t0 = NowMs();
+  PostMessageA(win32::g_player_window, kProbe, 0, 0);
+  MSG msg;
+  while (!PeekMessageA(&msg, win32::g_player_window, kProbe, kProbe, PM_REMOVE)) {
+  }
+  return NowMs() - t0;
+}
+
+// Whatever the window system queued meanwhile (paints, activations) is
+// handled here, between the timed stages.
+void HandlePending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+}  // namespace
+
+int main() {
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  g_ms_per_tick = 1000.0 / double(f.QuadPart);
+  g_started = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+  Player& p = ThePlayer();
+  p.movie = LocateMovie();
+  p.settings = ReadSettings(p.movie, false);
+  p.HelpOn = 0;
+  ComputeGeometry(&p);
+  platform::create_player_window(&p);
+  p.canvases = CreateCanvases();
+  BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
+  p.Playing = 0;  // the presentations the window system asks for start no chain
+  platform::show_player_window();
+  HandlePending();
+
+  const DisplayGeometry& g = p.geometry;
+  const platform::Canvas frame = p.canvases.FrameCanvas, compose = p.canvases.ComposeCanvas;
+  Stage line{"console_line"}, fetch{"fetch"}, comp{"compose"}, draw{"draw"}, cursor{"cursor"},
+      clock_call{"clock_start_call"}, clock_run{"clock_start_to_run"}, post{"post_round_trip"},
+      whole{"show_frame"}, plain{"draw_24bit_blit"}, stretch{"stretch_775"};
+  for (int32_t n = 0; n <= p.index.LastFrame; ++n) {
+    double t = NowMs(), u;
+    Say("Frame %d: %s\n", n, p.index.names[n]);
+    line.ms.push_back((u = NowMs()) - t), t = u;
+    if (!FetchFrame(p, n)) FailTag("the frame index went stale during the benchmark");
+    fetch.ms.push_back((u = NowMs()) - t), t = u;
+    platform::copy_canvas(compose, frame, 0, 0, p.FrameWid, p.FrameHgt);
+    comp.ms.push_back((u = NowMs()) - t), t = u;
+    platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
+    GdiFlush();
+    draw.ms.push_back((u = NowMs()) - t), t = u;
+    platform::set_cursor(platform::kCursorWait);
+    cursor.ms.push_back((u = NowMs()) - t), t = u;
+    platform::start_thread(NoteStart, nullptr);
+    clock_call.ms.push_back(NowMs() - t);
+    WaitForSingleObject(g_started, INFINITE);
+    clock_run.ms.push_back(g_started_at - t);
+    post.ms.push_back(PostRoundTrip());
+    HandlePending();
+  }
+  // The whole presentation, as a request from the clock gets it.
+  for (int32_t n = 0; n <= p.index.LastFrame; ++n) {
+    const double t = NowMs();
+    ShowFrame(p, n);
+    GdiFlush();
+    whole.ms.push_back(NowMs() - t);
+    HandlePending();
+  }
+  // The copy to the window as the system does it from the 24-bit canvas.
+  for (int i = 0; i < 100; ++i) {
+    const double t = NowMs();
+    BitBlt(win32::PlayerDc(), 0, 0, g.WindowWid, g.WindowHgt,
+           static_cast<HDC>(compose.handle), 0, 0, SRCCOPY);
+    GdiFlush();
+    plain.ms.push_back(NowMs() - t);
+  }
+  // A stretched copy as at Scale 775, into the same window.
+  for (int i = 0; i < 20; ++i) {
+    const double t = NowMs();
+    platform::stretch_to_window(compose, p.FrameWid, p.FrameHgt, 0, 0, p.FrameWid * 775 / 1000,
+                                p.FrameHgt * 775 / 1000);
+    GdiFlush();
+    stretch.ms.push_back(NowMs() - t);
+  }
+  for (Stage* s : {&line, &fetch, &comp, &draw, &cursor, &clock_call, &clock_run, &post, &whole,
+                   &plain, &stretch}) {
+    Report(*s);
+  }
+  std::printf("stages done\n");
+  std::fflush(stdout);
+  ExitProcess(0);
+}
