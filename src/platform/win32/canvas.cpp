@@ -9,36 +9,9 @@
 
 namespace platform {
 
-namespace {
+using win32::DcOf;
 
-HDC DcOf(Canvas canvas) { return static_cast<HDC>(canvas.handle); }
-
-BITMAPINFO CanvasBitmapInfo() {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kCanvasWid;
-  info.bmiHeader.biHeight = -kCanvasHgt;  // negative: row 0 is the top row
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
-}  // namespace
-
-Canvas create_canvas() {
-  win32::WindowDc screen;
-  win32::MemoryDc dc(CreateCompatibleDC(screen.get()));
-  if (!dc.get()) return {};
-  const BITMAPINFO info = CanvasBitmapInfo();
-  void* bits = nullptr;
-  win32::GdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap.get() || !bits) return {};
-  SelectObject(dc.get(), bitmap.get());
-  // From here the canvas owns both for the rest of the process.
-  bitmap.release();
-  return {static_cast<uint8_t*>(bits), dc.release()};
-}
+Canvas create_canvas() { return win32::CanvasSizedBitmap(24); }
 
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
   BitBlt(DcOf(dst), x, y, w, h, DcOf(src), x, y, SRCCOPY);
@@ -59,3 +32,27 @@ void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
 }
 
 }  // namespace platform
+
+namespace win32 {
+
+platform::Canvas CanvasSizedBitmap(int bits_per_pixel) {
+  WindowDc screen;
+  MemoryDc dc(CreateCompatibleDC(screen.get()));
+  if (!dc.get()) return {};
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = platform::kCanvasWid;
+  info.bmiHeader.biHeight = -platform::kCanvasHgt;  // negative: row 0 is the top row
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = static_cast<WORD>(bits_per_pixel);
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  GdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap.get() || !bits) return {};
+  SelectObject(dc.get(), bitmap.get());
+  // From here the picture owns both for the rest of the process.
+  bitmap.release();
+  return {static_cast<uint8_t*>(bits), dc.release()};
+}
+
+}  // namespace win32

@@ -1,8 +1,10 @@
 // Scoped owners for the drawing handles the shell creates, so none leaks on an
-// early return. A handle kept for the life of the process is taken out with
-// release().
+// early return (a handle kept for the life of the process is taken out with
+// release()), and the canvas-sized pictures made with them.
 #pragma once
 #include <windows.h>
+
+#include "platform/platform.h"
 
 namespace win32 {
 
@@ -47,5 +49,13 @@ class WindowDc {
   HWND hwnd_;
   HDC dc_;
 };
+
+// A canvas's drawing context, which the core holds as an opaque handle.
+inline HDC DcOf(platform::Canvas canvas) { return static_cast<HDC>(canvas.handle); }
+
+// A picture the size of a canvas at the given depth (24 for the canvases),
+// top-down, all black, selected into a memory drawing context; both live as
+// long as the process. Empty when either cannot be made.
+platform::Canvas CanvasSizedBitmap(int bits_per_pixel);
 
 }  // namespace win32
