@@ -13,10 +13,12 @@ row store stays small.
 """
 import hashlib
 import os
-import struct
 import sys
 import time
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "scripts"))
+import headless  # noqa: E402
 
 W, H = 800, 600
 STRIDE = W * 3
@@ -268,20 +270,11 @@ def text_width(text, scale=2):
 
 
 # ---------------------------------------------------------------------------
-# PNG output: 8-bit RGB, no filtering, fast zlib.
+# PNG output, with fast compression.
 
 def png_bytes(canvas):
     view = memoryview(canvas.buf)
-    raw = b"".join(b"\0" + view[r * STRIDE:(r + 1) * STRIDE] for r in range(H))
-
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-    return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 1)) +
-            chunk(b"IEND", b""))
+    return headless.png_bytes(W, [view[r * STRIDE:(r + 1) * STRIDE] for r in range(H)], 1)
 
 
 class Lcg:

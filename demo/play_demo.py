@@ -14,13 +14,15 @@ stopped, by their ids.
 """
 import os
 import re
-import select
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "scripts"))
+import headless  # noqa: E402
 
 SPLASH_TITLE = "Zebrik Demo"
 PLAYER_TITLE = "QV Movie Player Demo"
@@ -31,7 +33,7 @@ LONG_ENOUGH_MS = 250       # a frame shown this long can be caught on a screensh
 FRAME_LINE = re.compile(r"Frame (\d+): (.*)$")
 
 
-class DemoFailed(Exception):
+class DemoFailed(headless.Error):
     pass
 
 
@@ -85,54 +87,7 @@ def imagemagick(tool):
 
 
 def wait_for(what, test, timeout_s, every_s=0.1):
-    deadline = time.monotonic() + timeout_s
-    while True:
-        result = test()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise DemoFailed("timed out after %g s waiting for %s" % (timeout_s, what))
-        time.sleep(every_s)
-
-
-class Xvfb:
-    """A private X server on a free display number, which it picks itself and
-    reports through -displayfd once it accepts clients."""
-
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], 0.2)
-            chunk = os.read(read_end, 16) if ready else None
-            if chunk == b"" or (chunk is None and time.monotonic() > deadline):
-                break
-            number += chunk or b""
-        os.close(read_end)
-        if not number.strip().isdigit():
-            self.stop()
-            raise DemoFailed("Xvfb did not report its display")
-        self.display = ":" + number.strip().decode()
-
-    def stop(self):
-        stop_process(self.proc)
-
-
-def stop_process(proc, grace_s=5):
-    if proc.poll() is not None:
-        return
-    proc.send_signal(signal.SIGTERM)
-    try:
-        proc.wait(grace_s)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
+    return headless.wait_until(test, timeout_s, what, every_s, DemoFailed)
 
 
 class Screen:
@@ -275,11 +230,11 @@ def play(exe, list_path, work_dir):
     out_path = os.path.join(work_dir, "player-stdout.txt")
     err_path = os.path.join(work_dir, "player-stderr.txt")
 
-    xvfb = Xvfb()
+    xvfb, display = headless.start_xvfb(1024, 768)
     player = None
     try:
-        screen = Screen(xvfb.display, import_tool)
-        print("play_demo: Xvfb on display %s" % xvfb.display)
+        screen = Screen(display, import_tool)
+        print("play_demo: Xvfb on display %s" % display)
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             # The player opens its own file by its bare name in the current folder.
             player = subprocess.Popen(["wine", "demo.exe"], cwd=run_dir, env=screen.env,
@@ -362,8 +317,8 @@ def play(exe, list_path, work_dir):
                          % (e, out_path, err_path, shots_dir))
     finally:
         if player is not None:
-            stop_process(player)
-        xvfb.stop()
+            headless.stop_process(player)
+        headless.stop_process(xvfb)
         shutil.rmtree(run_dir, ignore_errors=True)
 
 
@@ -373,7 +328,7 @@ def main(argv):
         return 2
     try:
         sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]))
-    except DemoFailed as e:
+    except headless.Error as e:
         print("play_demo: FAILED: %s" % e, file=sys.stderr)
         return 1
     print("play_demo: contact sheet: %s" % sheet)

@@ -34,19 +34,17 @@ its own registry), so `wineserver -k` there touches nothing else. Players are
 stopped by their process ids. Standard library only.
 """
 import argparse
-import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import zlib
+
+import headless
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 QVM = os.path.join(REPO, "build", "native", "qvm")
@@ -69,7 +67,7 @@ FRAME_LINE = re.compile(rb"Frame (\d+): ([^\r\n]*)")
 CRASH_SIGNS = (b"Unhandled page fault", b"starting debugger")
 
 
-class BenchFailed(Exception):
+class BenchFailed(headless.Error):
     pass
 
 
@@ -77,45 +75,7 @@ def say(text):
     print("bench-wine: " + text, flush=True)
 
 
-# ---------------------------------------------------------------- processes
-
-_libc = ctypes.CDLL(None, use_errno=True)
-
-
-def _die_with_parent(sig=signal.SIGTERM):
-    """A child that ends when this script ends, however it ends."""
-    def set_signal():
-        _libc.prctl(1, int(sig), 0, 0, 0)  # PR_SET_PDEATHSIG
-    return set_signal
-
-
-def stop(proc, grace_s=5):
-    if proc is None or proc.poll() is not None:
-        return
-    proc.send_signal(signal.SIGTERM)
-    try:
-        proc.wait(grace_s)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
-
-
 # ---------------------------------------------------------------- pictures
-
-def _png_chunk(kind, data):
-    return (struct.pack(">I", len(data)) + kind + data
-            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-
-
-def write_png(path, rows):
-    """rows: one bytes object of WID * 3 RGB bytes per row; 8-bit RGB, unfiltered."""
-    raw = b"".join(b"\0" + row for row in rows)
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n"
-                + _png_chunk(b"IHDR", struct.pack(">IIBBBBB", WID, len(rows), 8, 2, 0, 0, 0))
-                + _png_chunk(b"IDAT", zlib.compress(raw, 1))
-                + _png_chunk(b"IEND", b""))
-
 
 def draw_frames(folder, count):
     """Screen-like pictures: a title strip, a desktop, a window with lines of
@@ -146,7 +106,7 @@ def draw_frames(folder, count):
             row[x * 3:(x + block) * 3] = px(colour, block)
             rows[band_top + k] = bytes(row)
         paths.append(os.path.join(folder, "f%04d.png" % n))
-        write_png(paths[-1], rows)
+        headless.write_png(paths[-1], WID, rows, 1)
     return paths
 
 
@@ -247,32 +207,11 @@ class Session:
 
     def __init__(self, work, prefix, screen):
         self.work, self.prefix, self.screen = work, prefix, screen
-        self.xvfb = self.server = None
-        self.display = self._start_x()
+        self.server = None
+        self.xvfb, self.display = headless.start_xvfb(*screen)
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=prefix, WINEDEBUG="-all",
                         WINEARCH="win32",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d")
-
-    def _start_x(self):
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % self.screen,
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            preexec_fn=_die_with_parent())
-        os.close(write_end)
-        answer, deadline = b"", time.monotonic() + 20
-        while not answer.endswith(b"\n") and time.monotonic() < deadline:
-            if select.select([read_end], [], [], 0.2)[0]:
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    break
-                answer += chunk
-        os.close(read_end)
-        if not answer.strip().isdigit():
-            stop(self.xvfb)
-            raise BenchFailed("Xvfb did not report a display")
-        return ":" + answer.strip().decode()
 
     def end_wine(self):
         """Ends every process of this prefix (no one else uses it)."""
@@ -293,7 +232,7 @@ class Session:
         self.end_wine()
         self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                       preexec_fn=_die_with_parent())
+                                       preexec_fn=headless.die_with_parent())
         # Not through pipes: the services it starts would hold them open.
         subprocess.run(["wine", "cmd.exe", "/c", "exit"], env=self.env, cwd=self.work,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -301,7 +240,7 @@ class Session:
 
     def close(self):
         self.end_wine()
-        stop(self.xvfb)
+        headless.stop_process(self.xvfb)
         self.xvfb = None
 
     def play(self, exe, until, timeout_s, what):
@@ -317,7 +256,7 @@ class Session:
             proc = subprocess.Popen(["wine", os.path.basename(exe), "go"],
                                     cwd=os.path.dirname(exe), env=self.env,
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                    preexec_fn=_die_with_parent(signal.SIGKILL))
+                                    preexec_fn=headless.die_with_parent(signal.SIGKILL))
         output = Output(out_path, t0)
         try:
             while True:
@@ -368,18 +307,9 @@ def peak_resident_kb(exe_name):
 
 
 def private_prefix(source, work):
-    """A prefix of our own: drive_c hard-linked from the shared prefix (a copy
-    where that fails), the registry copied, with the crash dialog off."""
+    """A prefix of our own made from the shared one, with the crash dialog off."""
     prefix = os.path.join(work, "prefix")
-    os.makedirs(prefix)
-    for part in ("drive_c", "dosdevices"):
-        src = os.path.join(source, part)
-        if subprocess.run(["cp", "-al", src, prefix], capture_output=True).returncode:
-            shutil.rmtree(os.path.join(prefix, part), ignore_errors=True)
-            subprocess.run(["cp", "-a", src, prefix], check=True)
-    for part in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
-        if os.path.exists(os.path.join(source, part)):
-            shutil.copy2(os.path.join(source, part), prefix)
+    headless.copy_prefix(source, prefix)
     with open(os.path.join(prefix, "user.reg"), "a") as f:
         f.write('\n[Software\\\\Wine\\\\WineDbg] %d\n"ShowCrashDialog"=dword:00000000\n'
                 % int(time.time()))
@@ -675,7 +605,7 @@ def main(argv):
     try:
         run(args, work)
         ok = True
-    except BenchFailed as e:
+    except headless.Error as e:
         print("bench-wine: FAILED: %s" % e, file=sys.stderr)
     finally:
         if args.keep or not ok:

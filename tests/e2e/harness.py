@@ -24,12 +24,10 @@ The private prefix sets two registry values the shared one lacks:
   to draw, so the caption is not on screen. Session(managed=True) keeps
   Wine's default for a test that needs it.
 """
-import ctypes
 import difflib
 import glob
 import os
 import re
-import select
 import shutil
 import signal
 import struct
@@ -41,6 +39,8 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "scripts"))
+import headless  # noqa: E402
 CRASH_SIGNS = ("Unhandled page fault", "starting debugger")
 
 
@@ -66,17 +66,8 @@ def check_equal(actual, expected, what):
 
 def wait_until(condition, timeout, what, interval=0.03):
     """Polls condition() until it returns something true; its value is returned."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise Failure("timed out after %.1f s waiting for %s" % (timeout, what))
-        time.sleep(interval)
+    return headless.wait_until(condition, timeout, what, interval, Failure)
 
-
-# ---------------------------------------------------------------- pictures
 
 class Image:
     """An RGB picture, 3 bytes a pixel, rows top-down: screenshots, crops of
@@ -125,20 +116,10 @@ class Image:
         write_png(path, self)
 
 
-def _png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(
-        ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-
 def write_png(path, image):
-    """An 8-bit RGB PNG, every row unfiltered."""
     row = image.width * 3
-    raw = b"".join(b"\0" + image.rgb[y * row:(y + 1) * row] for y in range(image.height))
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n"
-                + _png_chunk(b"IHDR", struct.pack(">IIBBBBB", image.width, image.height, 8, 2, 0, 0, 0))
-                + _png_chunk(b"IDAT", zlib.compress(raw, 6))
-                + _png_chunk(b"IEND", b""))
+    headless.write_png(path, image.width,
+                       [image.rgb[y * row:(y + 1) * row] for y in range(image.height)])
 
 
 def _paeth(a, b, c):
@@ -383,16 +364,6 @@ class Qvm:
 
 # ---------------------------------------------------------------- processes
 
-_libc = ctypes.CDLL(None, use_errno=True)
-_PR_SET_PDEATHSIG = 1
-
-
-def _die_with_parent(sig):
-    def set_signal():
-        _libc.prctl(_PR_SET_PDEATHSIG, int(sig), 0, 0, 0)
-    return set_signal
-
-
 def _kill_group(pid):
     try:
         os.killpg(pid, signal.SIGKILL)
@@ -444,7 +415,7 @@ class Run:
             # A process group of its own, so a kill reaches whatever it started.
             self.proc = subprocess.Popen(argv, cwd=cwd, env=session.env, stdin=subprocess.DEVNULL,
                                          stdout=out, stderr=err, start_new_session=True,
-                                         preexec_fn=_die_with_parent(signal.SIGKILL))
+                                         preexec_fn=headless.die_with_parent(signal.SIGKILL))
         self.result = None
 
     def alive(self):
@@ -543,7 +514,7 @@ class Session:
         os.makedirs(base, exist_ok=True)
         self.root = tempfile.mkdtemp(prefix="e2e-%s-" % self.name, dir=base)
         self.prefix = os.path.join(self.root, "prefix")
-        self._start_x()
+        self.xvfb, self.display = headless.start_xvfb(*self.screen)
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
                         WINEDEBUG="-all", WINEARCH="win32",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d")
@@ -562,14 +533,8 @@ class Session:
                 self.wineserver.kill()
                 self.wineserver.wait()
             self.wineserver = None
-        if self.xvfb is not None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-                self.xvfb.wait()
-            self.xvfb = None
+        headless.stop_process(self.xvfb, 10)
+        self.xvfb = None
         if self.root:
             if failed or self.keep:
                 print("e2e: files of this run kept in %s" % self.root)
@@ -583,52 +548,12 @@ class Session:
             run.kill()
         self.runs = [run for run in self.runs if run.alive()]
 
-    def _start_x(self):
-        width, height = self.screen
-        first = 100 + os.getpid() % 800
-        for number in list(range(first, 1000)) + list(range(100, first)):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists(
-                    "/tmp/.X11-unix/X%d" % number):
-                continue
-            ready_r, ready_w = os.pipe()
-            proc = subprocess.Popen(
-                ["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (width, height),
-                 "-nolisten", "tcp", "-noreset", "-displayfd", str(ready_w)],
-                pass_fds=(ready_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                preexec_fn=_die_with_parent(signal.SIGTERM))
-            os.close(ready_w)
-            # Xvfb writes the display number once it takes connections; it
-            # ends at once when another server holds the number.
-            answer = b""
-            deadline = time.monotonic() + 15
-            while not answer.endswith(b"\n") and time.monotonic() < deadline:
-                if select.select([ready_r], [], [], 0.5)[0]:
-                    chunk = os.read(ready_r, 16)
-                    if not chunk:
-                        break
-                    answer += chunk
-            os.close(ready_r)
-            if answer.strip() == str(number).encode():
-                self.xvfb, self.display = proc, ":%d" % number
-                return
-            proc.kill()
-            proc.wait()
-        raise Failure("no free X display number for Xvfb")
-
     def _make_prefix(self):
         source = self.source_prefix
-        os.makedirs(self.prefix)
         if os.path.isfile(os.path.join(source, "system.reg")):
-            for part in ("drive_c", "dosdevices"):
-                src = os.path.join(source, part)
-                if subprocess.run(["cp", "-al", src, self.prefix], capture_output=True).returncode:
-                    shutil.rmtree(os.path.join(self.prefix, part), ignore_errors=True)
-                    subprocess.run(["cp", "-a", src, self.prefix], check=True)
-            # Real copies: these are the files this prefix changes.
-            for part in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
-                if os.path.exists(os.path.join(source, part)):
-                    shutil.copy2(os.path.join(source, part), self.prefix)
+            headless.copy_prefix(source, self.prefix)
         else:
+            os.makedirs(self.prefix)
             print("e2e: no Wine prefix at %s; making a fresh one (slow)" % source)
             subprocess.run(["wineboot", "-i"], env=self.env, capture_output=True, timeout=300)
             subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
@@ -645,7 +570,7 @@ class Session:
         # leave them running).
         self.wineserver = subprocess.Popen(
             ["wineserver", "-f", "-p"], env=self.env, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent(signal.SIGINT))
+            stderr=subprocess.DEVNULL, preexec_fn=headless.die_with_parent(signal.SIGINT))
         st = os.stat(self.prefix)
         pattern = "server-%x-%x/socket" % (st.st_dev, st.st_ino)
         wait_until(lambda: glob.glob("/tmp/.wine-%d/%s" % (os.getuid(), pattern))
