@@ -7,6 +7,7 @@
 #include "movie/locator.h"
 #include "player/geometry.h"
 #include "support/fake_platform.h"
+#include "support/movie_maker.h"
 
 Canvases& SharedCanvases() {
   static Canvases canvases = CreateCanvases();
@@ -24,6 +25,16 @@ MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes) {
   m.FirstStackByte = m.LastFlowByte + 3;
   m.StackWid = bytes.width;
   m.MaxFrameHgt = FirstRowListRows(m.flow_path, 0, m.LastFlowByte);
+  return m;
+}
+
+MovieSource WriteFlowFile(const std::string& flow, const std::string& before, int32_t last) {
+  std::string path = TempDir("flow") + "/movie.QVM";
+  EXPECT_TRUE(WriteFile(path, before + flow));
+  MovieSource m;
+  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
+  m.FirstFlowByte = int32_t(before.size());
+  m.LastFlowByte = last >= 0 ? last : int32_t(before.size() + flow.size());
   return m;
 }
 

@@ -13,6 +13,12 @@ Canvases& SharedCanvases();
 // Writes the movie as "movie.QVM" in dir and fills a MovieSource for it.
 MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes);
 
+// Writes `before` + `flow` as "movie.QVM" in a fresh directory and gives the
+// flow's place in it: `before` stands for whatever precedes the flow (a player
+// image); LastFlowByte is the end of the file unless given.
+MovieSource WriteFlowFile(const std::string& flow, const std::string& before = "",
+                          int32_t last = -1);
+
 // A player for the movie: settings read, geometry computed, index built,
 // canvases cleared. Standard output of those steps is swallowed.
 std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& bytes);

@@ -8,6 +8,7 @@
 #include "qvm/movie_writer.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
+#include "support/player_fixture.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ struct Read {
 };
 
 Read ReadFlow(const std::string& before, const std::string& flow, int32_t last = -1) {
-  std::string path = TempDir("settings") + "/movie.QVM";
-  EXPECT_TRUE(WriteFile(path, before + flow));
-  MovieSource m;
-  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
-  m.FirstFlowByte = int32_t(before.size());
-  m.LastFlowByte = last >= 0 ? last : int32_t(before.size() + flow.size());
+  const MovieSource m = WriteFlowFile(flow, before, last);
   testing::internal::CaptureStdout();
   Read r;
   r.settings = ReadSettings(m);

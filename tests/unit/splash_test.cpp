@@ -57,18 +57,6 @@ class SplashTest : public ::testing::Test {
  protected:
   void SetUp() override { fake::Reset(); }
 
-  // A flow file: `before` stands for whatever precedes the flow (a player
-  // image); LastFlowByte is the end of the file unless given.
-  MovieSource Flow(const std::string& flow, const std::string& before = "", int32_t last = -1) {
-    std::string path = TempDir("splash") + "/movie.QVM";
-    EXPECT_TRUE(WriteFile(path, before + flow));
-    MovieSource m;
-    std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
-    m.FirstFlowByte = int32_t(before.size());
-    m.LastFlowByte = last >= 0 ? last : int32_t(before.size() + flow.size());
-    return m;
-  }
-
   // The splash lines only: the draws between the fill and the help heading.
   std::string SplashLines(const MovieSource& m) {
     fake::Reset();
@@ -110,7 +98,7 @@ TEST_F(SplashTest, PaintsTheWholeSplash) {
 }
 
 TEST_F(SplashTest, InvitesAClickOnceIndexed) {
-  MovieSource m = Flow("HelpOn\r\n");
+  MovieSource m = WriteFlowFile("HelpOn\r\n");
   for (int32_t done : {2, 1}) {
     fake::Reset();
     PaintSplash(m, done);
@@ -133,7 +121,7 @@ TEST_F(SplashTest, HeightIsTheNumberInTheFirstThreeCharacters) {
 }
 
 TEST_F(SplashTest, TextStartsAtTheFifthCharacterAndEndsAtControlOrHighBytes) {
-  MovieSource m = Flow(
+  MovieSource m = WriteFlowFile(
       "SplashText\r\n"
       "40 Wide\r\n"             // the fourth character is the W: "ide"
       "020 caf\xe9 au lait\r\n" // an accented letter cuts the text
@@ -152,7 +140,7 @@ TEST_F(SplashTest, TextStartsAtTheFifthCharacterAndEndsAtControlOrHighBytes) {
 
 TEST_F(SplashTest, WideTextStartsLeftOfTheWindow) {
   // 47 characters at 12.5 pixels are 587 wide: (560 - 587) / 2 is -13, not -14.
-  MovieSource m = Flow("SplashText\r\n025 " + std::string(47, 'W') + "\r\nEndSplashText\r\n");
+  MovieSource m = WriteFlowFile("SplashText\r\n025 " + std::string(47, 'W') + "\r\nEndSplashText\r\n");
   EXPECT_EQ(SplashLines(m),
             "text (-13,15) h25 q2 #000000 clear \"" + std::string(47, 'W') + "\"\n");
 }
@@ -160,7 +148,7 @@ TEST_F(SplashTest, WideTextStartsLeftOfTheWindow) {
 TEST_F(SplashTest, NoSplashTextDrawsOnlyTheHelp) {
   // A "SplashText" past LastFlowByte belongs to the stack, not the header.
   std::string flow = "WindowText \"a\"\n~000000\n";
-  MovieSource m = Flow(flow + "SplashText\n040 not here\nEndSplashText\n", "", int32_t(flow.size()));
+  MovieSource m = WriteFlowFile(flow + "SplashText\n040 not here\nEndSplashText\n", "", int32_t(flow.size()));
   EXPECT_EQ(SplashLines(m), "");
   EXPECT_EQ(Listing(), std::string("fill 560x500 #c8ffc8\n") + kKeyHelp + kClickStatus);
 }
@@ -171,16 +159,16 @@ TEST_F(SplashTest, BlockWithoutEndStopsBeforeTheLineReachingLastFlowByte) {
   std::string before = "SplashText\n040 image\nEndSplashText\n";
   std::string flow = "SplashText\n040 one\n040 two\n040 three\n";
   int32_t end = int32_t(before.size() + flow.size());
-  EXPECT_EQ(SplashLines(Flow(flow, before, end)),
+  EXPECT_EQ(SplashLines(WriteFlowFile(flow, before, end)),
             "text (250,15) h40 q2 #000000 clear \"one\"\n"
             "text (250,47) h40 q2 #000000 clear \"two\"\n");
   // LastFlowByte inside "two": that line reaches it.
-  EXPECT_EQ(SplashLines(Flow(flow, before, end - 12)),
+  EXPECT_EQ(SplashLines(WriteFlowFile(flow, before, end - 12)),
             "text (250,15) h40 q2 #000000 clear \"one\"\n");
   // Lines that would start below the window end the block as well.
   std::string tall = "SplashText\r\n";
   for (int i = 0; i < 10; ++i) tall += "100 x\r\n";
-  std::string listing = SplashLines(Flow(tall));
+  std::string listing = SplashLines(WriteFlowFile(tall));
   EXPECT_NE(listing.find("(255,495)"), std::string::npos) << listing;
   EXPECT_EQ(listing.find("(255,575)"), std::string::npos) << listing;
 }
@@ -189,7 +177,7 @@ TEST_F(SplashTest, LongLinesArriveInPiecesOf295Characters) {
   // 4 + 291 characters fill the buffer (height 2, so 5); the rest of the line
   // is a line of its own with a height of 30.
   std::string a(291, 'a');
-  MovieSource m = Flow("SplashText\r\n002 " + a + "030 bc\r\nEndSplashText\r\n");
+  MovieSource m = WriteFlowFile("SplashText\r\n002 " + a + "030 bc\r\nEndSplashText\r\n");
   EXPECT_EQ(SplashLines(m),
             "text (-83,15) h5 q2 #000000 clear \"" + a + "\"\n"
             "text (265,19) h30 q2 #000000 clear \"bc\"\n");
