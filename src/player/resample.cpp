@@ -1,17 +1,23 @@
 // The picture scaler: weights made once per pair of sizes, then a horizontal
 // pass into the plan's row cache and a vertical pass into the screen rows.
-// Every sum is of non-negative integer products that cannot overflow 32 bits,
-// so the vector and the plain paths, which add in different orders, give the
-// same bytes.
+// Each pass has a plain form and a vector form; both compute the same integer
+// formulas (sums of products that cannot overflow, added in any order), so
+// they give the same bytes.
+//
+//   horizontal, area:    h = (sum of w * p + 32) >> 6      w in 1/16384
+//   horizontal, linear:  h = sum of w * p                  w in 1/256
+//   vertical, area:      out = (sum of w * h + 2^21) >> 22
+//   vertical, linear:    out = (sum of ((w * h) >> 8) + 128) >> 8
 #include "player/resample.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
-// The vector paths use SSE2. A build that assumes it compiles them as they
-// are; the player's 32-bit build does not assume it, so there they are
-// compiled for SSE2 alone and taken when the processor reports it. Their entry
-// points then realign the stack, which 32-bit Windows keeps to only 4 bytes.
+// The vector passes use SSE2. A build that assumes it compiles them as they
+// are. The player's 32-bit build does not, so there they alone are compiled
+// for SSE2 and are taken when the processor reports it; their entry points
+// realign the stack, which 32-bit Windows keeps to only 4 bytes.
 #if defined(__SSE2__)
 #define QV_SCALE_VECTORS 1
 #define QV_VECTOR_ENTRY
@@ -28,19 +34,27 @@
 
 namespace {
 
-
-constexpr int32_t kRowRounding = 1 << (kScaleWeightBits - kScaleRowFractionBits - 1);
-constexpr int32_t kRowShift = kScaleWeightBits - kScaleRowFractionBits;
-constexpr int32_t kPixelShift = kScaleWeightBits + kScaleRowFractionBits;
-constexpr int32_t kPixelRounding = 1 << (kPixelShift - 1);
+constexpr int32_t kAreaRowShift = kScaleAreaWeightBits - kScaleRowFractionBits;
+constexpr int32_t kAreaRowRounding = 1 << (kAreaRowShift - 1);
+constexpr int32_t kAreaPixelShift = kScaleAreaWeightBits + kScaleRowFractionBits;
+constexpr int32_t kAreaPixelRounding = 1 << (kAreaPixelShift - 1);
+constexpr int32_t kLinearPixelRounding = 1 << (kScaleRowFractionBits - 1);
+constexpr uint16_t kTopBit = 0x8000;
 // The vertical pass works on blocks of four pixels; cached rows are padded to
 // whole blocks so a block never reads past its row.
 constexpr int32_t kValuesPerBlock = 16;
 
-// The share of [0, part) in a span of `whole`, in 1/kScaleWeightOne, rounded.
-// Weights taken as differences of these shares sum to exactly one.
-int32_t Share(int64_t part, int64_t whole) {
-  return int32_t((part * kScaleWeightOne + whole / 2) / whole);
+// The vector weights are read in 16-byte lines: their table holds 8 int16 of
+// slack so the lines can start on a 16-byte boundary.
+template <typename Int16>
+Int16* LineStart(Int16* table) {
+  return reinterpret_cast<Int16*>((uintptr_t(table) + 15) & ~uintptr_t(15));
+}
+
+// The share of [0, part) in a span of `whole`, in 1/one, rounded. Weights
+// taken as differences of these shares sum to exactly one.
+int32_t Share(int64_t part, int64_t whole, int32_t one) {
+  return int32_t((part * one + whole / 2) / whole);
 }
 
 // Shrinking (or keeping the size): destination pixel d covers source
@@ -48,6 +62,7 @@ int32_t Share(int64_t part, int64_t whole) {
 // bounds are integers: source pixel s spans [s * dst, (s + 1) * dst) and d
 // spans [d * src, (d + 1) * src), so every partial coverage is exact.
 void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vector<int32_t>* w) {
+  const int32_t one = 1 << kScaleAreaWeightBits;
   const int64_t start = int64_t(d) * src, end = start + src;
   const int32_t s_first = int32_t(start / dst), s_last = int32_t((end - 1) / dst);
   *first = s_first;
@@ -55,7 +70,7 @@ void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vecto
   for (int32_t s = s_first; s <= s_last; ++s) {
     const int64_t from = std::max<int64_t>(int64_t(s) * dst, start) - start;
     const int64_t to = std::min<int64_t>(int64_t(s + 1) * dst, end) - start;
-    w->push_back(Share(to, src) - Share(from, src));
+    w->push_back(Share(to, src, one) - Share(from, src, one));
   }
 }
 
@@ -63,23 +78,19 @@ void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vecto
 // is (2d + 1) * src - dst in units of 1 / (2 dst); beyond the outer centres
 // the edge pixel is repeated.
 void LinearWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vector<int32_t>* w) {
+  const int32_t one = 1 << kScaleLinearWeightBits;
   const int64_t unit = 2 * int64_t(dst);
   const int64_t pos = (2 * int64_t(d) + 1) * src - dst;
+  const int32_t left = int32_t(std::max<int64_t>(pos, 0) / unit);
   w->clear();
-  if (pos <= 0) {
-    *first = 0;
-    w->push_back(kScaleWeightOne);
+  if (pos <= 0 || left >= src - 1) {
+    *first = pos <= 0 ? 0 : src - 1;
+    w->push_back(one);
     return;
   }
-  const int32_t left = int32_t(pos / unit);
-  if (left >= src - 1) {
-    *first = src - 1;
-    w->push_back(kScaleWeightOne);
-    return;
-  }
-  const int32_t right_weight = Share(pos % unit, unit);
+  const int32_t right_weight = Share(pos % unit, unit, one);
   *first = left;
-  w->push_back(kScaleWeightOne - right_weight);
+  w->push_back(one - right_weight);
   w->push_back(right_weight);
 }
 
@@ -87,13 +98,14 @@ ScaleAxis MakeAxis(int32_t src, int32_t dst) {
   ScaleAxis a;
   a.src_size = src;
   a.dst_size = dst;
+  a.area = dst <= src;
   a.first.resize(dst);
   a.count.resize(dst);
   std::vector<std::vector<int32_t>> runs(dst);
   for (int32_t d = 0; d < dst; ++d) {
     int32_t first;
     std::vector<int32_t>& w = runs[d];
-    if (dst <= src) {
+    if (a.area) {
       AreaWeights(src, dst, d, &first, &w);
     } else {
       LinearWeights(src, dst, d, &first, &w);
@@ -120,11 +132,18 @@ ScaleAxis MakeAxis(int32_t src, int32_t dst) {
   return a;
 }
 
+const int16_t* FootprintWeights(const ScaleAxis& a, int32_t d) {
+  return &a.weights[size_t(d) * a.taps + (a.first[d] - a.window_first[d])];
+}
+
 // The plain horizontal pass over destination columns [from, to).
-void ScaleRowPlain(const ScaleAxis& a, const uint8_t* src, int16_t* out, int32_t from, int32_t to) {
+void ScaleRowPlain(const ScalePlan& plan, const uint8_t* src, int16_t* out, int32_t from, int32_t to) {
+  const ScaleAxis& a = plan.across;
+  const int32_t shift = a.area ? kAreaRowShift : 0, rounding = a.area ? kAreaRowRounding : 0;
+  auto sample = [&](int32_t sum) { return int16_t(uint16_t((sum + rounding) >> shift) ^ plan.cache_flip); };
   for (int32_t d = from; d < to; ++d) {
     const uint8_t* px = src + 3 * int64_t(a.first[d]);
-    const int16_t* w = &a.weights[size_t(d) * a.taps + (a.first[d] - a.window_first[d])];
+    const int16_t* w = FootprintWeights(a, d);
     int32_t blue = 0, green = 0, red = 0;
     for (int32_t k = 0; k < a.count[d]; ++k, px += 3) {
       blue += w[k] * px[0];
@@ -132,42 +151,56 @@ void ScaleRowPlain(const ScaleAxis& a, const uint8_t* src, int16_t* out, int32_t
       red += w[k] * px[2];
     }
     int16_t* o = out + 4 * int64_t(d);
-    o[0] = int16_t((blue + kRowRounding) >> kRowShift);
-    o[1] = int16_t((green + kRowRounding) >> kRowShift);
-    o[2] = int16_t((red + kRowRounding) >> kRowShift);
-    o[3] = 0;
+    o[0] = sample(blue);
+    o[1] = sample(green);
+    o[2] = sample(red);
+    o[3] = sample(0);
   }
 }
 
 // The plain vertical pass: `values` samples of `count` cached rows, `row_len`
 // apart, weighted into bytes.
-void BlendRowsPlain(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
+void BlendRowsPlain(const ScalePlan& plan, const int16_t* rows, const int16_t* w, int32_t count,
                     int32_t values, uint8_t* out) {
+  const int32_t row_len = plan.cache_row_len;
+  auto h = [&](int32_t k, int32_t i) { return int32_t(uint16_t(rows[int64_t(k) * row_len + i]) ^ plan.cache_flip); };
   for (int32_t i = 0; i < values; ++i) {
     int32_t sum = 0;
-    for (int32_t k = 0; k < count; ++k) sum += w[k] * rows[int64_t(k) * row_len + i];
-    out[i] = uint8_t((sum + kPixelRounding) >> kPixelShift);
+    if (plan.down.area) {
+      for (int32_t k = 0; k < count; ++k) sum += w[k] * h(k, i);
+      out[i] = uint8_t((sum + kAreaPixelRounding) >> kAreaPixelShift);
+    } else {
+      for (int32_t k = 0; k < count; ++k) sum += (w[k] * h(k, i)) >> kScaleLinearWeightBits;
+      out[i] = uint8_t((sum + kLinearPixelRounding) >> kScaleRowFractionBits);
+    }
   }
 }
 
 #if defined(QV_SCALE_VECTORS)
 
-// Two weights side by side in each 32-bit lane, as pmaddwd pairs them.
-__m128i WeightPair(int16_t first_weight, int16_t second_weight) {
-  return _mm_set1_epi32(int32_t(uint16_t(first_weight)) | (int32_t(uint16_t(second_weight)) << 16));
+inline __m128i LoadLine(const int16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load4(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(v);
 }
 
-// One destination pixel from its window, two source pixels a step: the
-// eight bytes b0 g0 r0 b1 g1 r1 .. are widened and interleaved with themselves
-// three samples on into b0 b1 g0 g1 r0 r1 .., and one multiply-add with the
-// step's weights (w0 w1 w0 w1 w0 w1 0 0) gives blue, green, red and 0.
+// --- horizontal, area ---
+// Two source pixels a step: the eight bytes b0 g0 r0 b1 g1 r1 .. are widened
+// and interleaved with themselves three samples on into b0 b1 g0 g1 r0 r1 ..,
+// and one multiply-add with the step's weights (w0 w1 w0 w1 w0 w1 0 0) gives
+// blue, green, red and 0.
 inline __m128i PairSum(const uint8_t* px, const int16_t* weights) {
   const __m128i two = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(px)),
                                         _mm_setzero_si128());
   const __m128i pair = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 6));
-  return _mm_madd_epi16(pair, _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights)));
+  return _mm_madd_epi16(pair, LoadLine(weights));
 }
 
+// One destination pixel, as h - 32768 so that packing to signed 16 bits keeps
+// every h up to 255 * 256: (sum + 32 - 32768 * 64) >> 6 is (sum + 32) >> 6,
+// less 32768, exactly.
 template <int kSteps>
 inline __m128i WindowSum(const uint8_t* px, const int16_t* weights, int32_t steps) {
   __m128i sum = PairSum(px, weights);
@@ -175,47 +208,57 @@ inline __m128i WindowSum(const uint8_t* px, const int16_t* weights, int32_t step
   for (int32_t k = 1; kSteps == 0 && k < steps; ++k) {
     sum = _mm_add_epi32(sum, PairSum(px + 6 * k, weights + 8 * k));
   }
-  return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(kRowRounding)), kRowShift);
+  const __m128i bias = _mm_set1_epi32(kAreaRowRounding - (int32_t(kTopBit) << kAreaRowShift));
+  return _mm_srai_epi32(_mm_add_epi32(sum, bias), kAreaRowShift);
 }
 
-// The horizontal pass over destination columns [0, cols), whose windows may
-// all be read in eight-byte steps. kSteps is the number of steps a window
-// takes, or 0 for any number.
+// kSteps is the number of steps a window takes, or 0 for any number.
 template <int kSteps>
-void ScaleRowWide(const ScalePlan& plan, const uint8_t* src, int16_t* out, int32_t cols) {
+void ScaleRowArea(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
   const int32_t* window_first = plan.across.window_first.data();
-  const int32_t steps = plan.wide_steps;
-  const int16_t* weights = plan.wide_weights.data();
+  const int32_t cols = plan.wide_read_cols, steps = (plan.across.taps + 1) / 2;
+  const int16_t* weights = LineStart(plan.wide_weights.data());
   const size_t column_weights = size_t(8) * steps;
+  const __m128i flip = _mm_set1_epi16(int16_t(plan.cache_flip ^ kTopBit));
   int32_t d = 0;
   for (; d + 2 <= cols; d += 2, weights += 2 * column_weights) {
     const __m128i left = WindowSum<kSteps>(src + 3 * window_first[d], weights, steps);
     const __m128i right = WindowSum<kSteps>(src + 3 * window_first[d + 1], weights + column_weights, steps);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), _mm_packs_epi32(left, right));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), _mm_xor_si128(_mm_packs_epi32(left, right), flip));
   }
   if (d < cols) {
     const __m128i left = WindowSum<kSteps>(src + 3 * window_first[d], weights, steps);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * d), _mm_packs_epi32(left, left));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * d), _mm_xor_si128(_mm_packs_epi32(left, left), flip));
   }
 }
 
-inline __m128i Load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-
-// Adds two cached rows' weighted block of eight samples to lo and hi.
-inline void AddRows(const int16_t* upper, const int16_t* lower, __m128i weights, __m128i* lo,
-                    __m128i* hi) {
-  const __m128i a = Load(upper), b = Load(lower);
-  *lo = _mm_add_epi32(*lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), weights));
-  *hi = _mm_add_epi32(*hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), weights));
+// --- horizontal, linear ---
+// Two destination pixels a store, in 16-bit lanes: each tap's source pixels
+// for both (four bytes each, the fourth weighted 0) are widened side by side
+// and multiplied by weights (w w w 0 w w w 0); 255 * 256 fits.
+void ScaleRowLinear(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
+  const int32_t* window_first = plan.across.window_first.data();
+  const int32_t cols = plan.wide_read_cols;
+  const int16_t* weights = LineStart(plan.wide_weights.data());
+  const __m128i zero = _mm_setzero_si128(), flip = _mm_set1_epi16(int16_t(plan.cache_flip));
+  auto two_pixels = [&](const uint8_t* left, const uint8_t* right, const int16_t* w) {
+    const __m128i tap0 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(Load4(left), Load4(right)), zero);
+    const __m128i tap1 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(Load4(left + 3), Load4(right + 3)), zero);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(tap0, LoadLine(w)), _mm_mullo_epi16(tap1, LoadLine(w + 8)));
+    return _mm_xor_si128(sum, flip);
+  };
+  int32_t d = 0;
+  for (; d + 2 <= cols; d += 2, weights += 16) {
+    const __m128i h = two_pixels(src + 3 * window_first[d], src + 3 * window_first[d + 1], weights);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), h);
+  }
+  if (d < cols) {
+    const uint8_t* px = src + 3 * window_first[d];
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * d), two_pixels(px, px, weights));
+  }
 }
 
-inline __m128i ToBytes(__m128i lo0, __m128i hi0, __m128i lo1, __m128i hi1) {
-  const __m128i round = _mm_set1_epi32(kPixelRounding);
-  auto shift = [&](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, round), kPixelShift); };
-  return _mm_packus_epi16(_mm_packs_epi32(shift(lo0), shift(hi0)),
-                          _mm_packs_epi32(shift(lo1), shift(hi1)));
-}
-
+// --- vertical ---
 inline void StoreBlock(__m128i bytes, int32_t i, int32_t values, uint8_t* out) {
   if (i + kValuesPerBlock <= values) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
@@ -226,12 +269,34 @@ inline void StoreBlock(__m128i bytes, int32_t i, int32_t values, uint8_t* out) {
   }
 }
 
-// The vertical pass, four pixels (sixteen samples) a block, two cached rows a
-// step; a lone last row steps with itself at weight 0. The last block is
-// computed whole from the padded cache and stored only as far as the row
-// goes. kSteps is the number of steps, or 0 for any number.
+// Two weights side by side in each 32-bit lane, as the multiply-add pairs them.
+__m128i WeightPair(int16_t first_weight, int16_t second_weight) {
+  return _mm_set1_epi32(int32_t(uint16_t(first_weight)) | (int32_t(uint16_t(second_weight)) << 16));
+}
+
+// Adds two cached rows' weighted block of eight samples to lo and hi.
+inline void AddRows(const int16_t* upper, const int16_t* lower, __m128i weights, __m128i* lo,
+                    __m128i* hi) {
+  const __m128i a = Load(upper), b = Load(lower);
+  *lo = _mm_add_epi32(*lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), weights));
+  *hi = _mm_add_epi32(*hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), weights));
+}
+
+// The samples are h - 32768 and the weights sum to 16384, so the sums are
+// 32768 * 16384 short of the sums of w * h.
+inline __m128i AreaBytes(__m128i lo0, __m128i hi0, __m128i lo1, __m128i hi1) {
+  const __m128i bias = _mm_set1_epi32((int32_t(kTopBit) << kScaleAreaWeightBits) + kAreaPixelRounding);
+  auto shift = [&](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, bias), kAreaPixelShift); };
+  return _mm_packus_epi16(_mm_packs_epi32(shift(lo0), shift(hi0)),
+                          _mm_packs_epi32(shift(lo1), shift(hi1)));
+}
+
+// Area rows, four pixels (sixteen samples) a block, two cached rows a step; a
+// lone last row steps with itself at weight 0. The last block is computed
+// whole from the padded cache and stored only as far as the row goes. kSteps
+// is the number of steps, or 0 for any number.
 template <int kSteps>
-void BlendRowsWide(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
+void BlendRowsArea(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
                    int32_t values, uint8_t* out) {
   const int32_t steps = kSteps ? kSteps : (count + 1) / 2;
   auto step_rows = [&](int32_t k, const int16_t** upper, const int16_t** lower, __m128i* weights) {
@@ -253,7 +318,7 @@ void BlendRowsWide(const int16_t* rows, int32_t row_len, const int16_t* w, int32
         AddRows(upper1 + i, lower1 + i, weights1, &lo0, &hi0);
         AddRows(upper1 + i + 8, lower1 + i + 8, weights1, &lo1, &hi1);
       }
-      StoreBlock(ToBytes(lo0, hi0, lo1, hi1), i, values, out);
+      StoreBlock(AreaBytes(lo0, hi0, lo1, hi1), i, values, out);
     }
     return;
   }
@@ -266,24 +331,55 @@ void BlendRowsWide(const int16_t* rows, int32_t row_len, const int16_t* w, int32
       AddRows(upper + i, lower + i, weights, &lo0, &hi0);
       AddRows(upper + i + 8, lower + i + 8, weights, &lo1, &hi1);
     }
-    StoreBlock(ToBytes(lo0, hi0, lo1, hi1), i, values, out);
+    StoreBlock(AreaBytes(lo0, hi0, lo1, hi1), i, values, out);
+  }
+}
+
+// Linear rows, in 16-bit lanes: (w * h) >> 8 is the high half of h times
+// w * 256, and both weights of a pair are below one. A row of weight one is
+// its cached row rounded.
+void BlendRowsLinear(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
+                     int32_t values, uint8_t* out) {
+  const __m128i rounding = _mm_set1_epi16(kLinearPixelRounding);
+  auto bytes = [&](__m128i lo, __m128i hi) {
+    return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, rounding), kScaleRowFractionBits),
+                            _mm_srli_epi16(_mm_add_epi16(hi, rounding), kScaleRowFractionBits));
+  };
+  if (count == 1) {
+    for (int32_t i = 0; i < values; i += kValuesPerBlock) {
+      StoreBlock(bytes(Load(rows + i), Load(rows + i + 8)), i, values, out);
+    }
+    return;
+  }
+  const int16_t* lower = rows + row_len;
+  const __m128i upper_weight = _mm_set1_epi16(int16_t(w[0] << kScaleLinearWeightBits));
+  const __m128i lower_weight = _mm_set1_epi16(int16_t(w[1] << kScaleLinearWeightBits));
+  auto blend = [&](int32_t i) {
+    return _mm_add_epi16(_mm_mulhi_epu16(Load(rows + i), upper_weight),
+                         _mm_mulhi_epu16(Load(lower + i), lower_weight));
+  };
+  for (int32_t i = 0; i < values; i += kValuesPerBlock) {
+    StoreBlock(bytes(blend(i), blend(i + 8)), i, values, out);
   }
 }
 
 QV_VECTOR_ENTRY void ScaleRowVectors(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
-  switch (plan.wide_steps) {
-    case 1: ScaleRowWide<1>(plan, src, out, plan.wide_read_cols); break;
-    case 2: ScaleRowWide<2>(plan, src, out, plan.wide_read_cols); break;
-    default: ScaleRowWide<0>(plan, src, out, plan.wide_read_cols); break;
+  if (!plan.across.area) return ScaleRowLinear(plan, src, out);
+  switch ((plan.across.taps + 1) / 2) {
+    case 1: ScaleRowArea<1>(plan, src, out); break;
+    case 2: ScaleRowArea<2>(plan, src, out); break;
+    default: ScaleRowArea<0>(plan, src, out); break;
   }
 }
 
-QV_VECTOR_ENTRY void BlendRowsVectors(const int16_t* rows, int32_t row_len, const int16_t* w,
+QV_VECTOR_ENTRY void BlendRowsVectors(const ScalePlan& plan, const int16_t* rows, const int16_t* w,
                                       int32_t count, int32_t values, uint8_t* out) {
+  const int32_t row_len = plan.cache_row_len;
+  if (!plan.down.area) return BlendRowsLinear(rows, row_len, w, count, values, out);
   switch ((count + 1) / 2) {
-    case 1: BlendRowsWide<1>(rows, row_len, w, count, values, out); break;
-    case 2: BlendRowsWide<2>(rows, row_len, w, count, values, out); break;
-    default: BlendRowsWide<0>(rows, row_len, w, count, values, out); break;
+    case 1: BlendRowsArea<1>(rows, row_len, w, count, values, out); break;
+    case 2: BlendRowsArea<2>(rows, row_len, w, count, values, out); break;
+    default: BlendRowsArea<0>(rows, row_len, w, count, values, out); break;
   }
 }
 
@@ -311,40 +407,46 @@ void ScaleSourceRow(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
     from = plan.wide_read_cols;
   }
 #endif
-  ScaleRowPlain(plan.across, src, out, from, plan.across.dst_size);
+  ScaleRowPlain(plan, src, out, from, plan.across.dst_size);
 }
 
 void BlendRows(const ScalePlan& plan, int32_t dst_y, uint8_t* out) {
   const ScaleAxis& a = plan.down;
-  const int32_t first = a.first[dst_y], count = a.count[dst_y];
-  const int16_t* rows = &plan.scaled_rows[size_t(first) * plan.cache_row_len];
-  const int16_t* w = &a.weights[size_t(dst_y) * a.taps + (first - a.window_first[dst_y])];
+  const int16_t* rows = &plan.scaled_rows[size_t(a.first[dst_y]) * plan.cache_row_len];
+  const int16_t* w = FootprintWeights(a, dst_y);
   const int32_t values = 4 * plan.across.dst_size;
 #if defined(QV_SCALE_VECTORS)
-  if (plan.use_vectors) {
-    BlendRowsVectors(rows, plan.cache_row_len, w, count, values, out);
-    return;
-  }
+  if (plan.use_vectors) return BlendRowsVectors(plan, rows, w, a.count[dst_y], values, out);
 #endif
-  BlendRowsPlain(rows, plan.cache_row_len, w, count, values, out);
+  BlendRowsPlain(plan, rows, w, a.count[dst_y], values, out);
 }
 
-// The vector pass reads a window in steps of two pixels, eight bytes a step,
-// so the last step ends two bytes past its pair (five past a lone last pixel);
-// the columns whose reads stay inside the row are a leading run.
+// The vector horizontal pass reads, for an area window, eight bytes from each
+// step of two pixels (the last read ends two bytes past its pair, five past a
+// lone last pixel), with the step's weights as (w0 w1 w0 w1 w0 w1 0 0); for a
+// linear window of two pixels, four bytes from each, with the weights of two
+// columns, tap by tap, as (w w w 0 w w w 0). The columns whose reads stay
+// inside the row are a leading run.
 void LayWideWeights(ScalePlan* plan) {
   const ScaleAxis& a = plan->across;
-  plan->wide_steps = (a.taps + 1) / 2;
-  const int64_t read_end = 3 * (2 * int64_t(plan->wide_steps) - 2) + 8;
+  if (!plan->use_vectors || (!a.area && a.taps != 2)) return;  // else a one-pixel source
+  const int32_t steps = (a.taps + 1) / 2;
+  const int64_t read_end = a.area ? 3 * (2 * int64_t(steps) - 2) + 8 : 3 + 4;
   while (plan->wide_read_cols < a.dst_size &&
          3 * int64_t(a.window_first[plan->wide_read_cols]) + read_end <= 3 * int64_t(a.src_size)) {
     ++plan->wide_read_cols;
   }
-  plan->wide_weights.assign(size_t(plan->wide_read_cols) * plan->wide_steps * 8, 0);
-  for (int32_t d = 0; d < plan->wide_read_cols; ++d) {
+  const int32_t cols = plan->wide_read_cols;
+  plan->wide_weights.assign(size_t(cols + 1) * (a.area ? steps : 2) * 8 + 8, 0);
+  int16_t* lines = LineStart(plan->wide_weights.data());
+  for (int32_t d = 0; d < cols; ++d) {
     for (int32_t k = 0; k < a.taps; ++k) {
-      int16_t* step = &plan->wide_weights[(size_t(d) * plan->wide_steps + k / 2) * 8];
-      for (int32_t channel = 0; channel < 3; ++channel) step[2 * channel + k % 2] = a.weights[size_t(d) * a.taps + k];
+      const int16_t w = a.weights[size_t(d) * a.taps + k];
+      int16_t* line = a.area ? &lines[(size_t(d) * steps + k / 2) * 8]
+                             : &lines[(size_t(d / 2) * 2 + k) * 8 + (d % 2) * 4];
+      for (int32_t channel = 0; channel < 3; ++channel) {
+        line[a.area ? 2 * channel + k % 2 : channel] = w;
+      }
     }
   }
 }
@@ -356,8 +458,9 @@ ScalePlan MakeScalePlan(int32_t src_wid, int32_t src_hgt, int32_t dst_wid, int32
   if (src_wid <= 0 || src_hgt <= 0 || dst_wid <= 0 || dst_hgt <= 0) return plan;
   plan.across = MakeAxis(src_wid, dst_wid);
   plan.down = MakeAxis(src_hgt, dst_hgt);
-  LayWideWeights(&plan);
   plan.use_vectors = ProcessorHasVectors();
+  LayWideWeights(&plan);
+  plan.cache_flip = plan.down.area ? kTopBit : 0;
   plan.cache_row_len = (4 * dst_wid + kValuesPerBlock - 1) / kValuesPerBlock * kValuesPerBlock;
   plan.scaled_rows.assign(size_t(src_hgt) * plan.cache_row_len, 0);
   plan.row_is_scaled.assign(src_hgt, 0);

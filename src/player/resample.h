@@ -6,14 +6,25 @@
 #include <cstdint>
 #include <vector>
 
+// Weights are in 1/16384 where an axis shrinks (or keeps its size): a sliver
+// of a source pixel at a 1000:1 shrink still counts. Enlarging, 1/256 of a
+// source pixel is finer than any screen shows, and lets the passes multiply in
+// 16 bits.
+constexpr int32_t kScaleAreaWeightBits = 14;
+constexpr int32_t kScaleLinearWeightBits = 8;
+// A horizontally scaled row keeps 8 bits below each 8-bit sample, so the
+// vertical pass rounds once more, at the end.
+constexpr int32_t kScaleRowFractionBits = 8;
+
 // How one axis maps destination pixels onto source pixels. Each destination
 // index d reads `taps` consecutive source pixels from window_first[d], with
-// weights[d * taps + k] in 1/kScaleWeightOne; the weights of one destination
-// index sum to exactly kScaleWeightOne. first[d] and count[d] are the source
-// pixels whose weight is not zero (its footprint), a part of that window.
+// weights[d * taps + k], which sum to exactly one (1 << kScaleAreaWeightBits
+// or 1 << kScaleLinearWeightBits). first[d] and count[d] are the source pixels
+// whose weight is not zero (d's footprint), a part of that window.
 struct ScaleAxis {
   int32_t src_size = 0;
   int32_t dst_size = 0;
+  bool area = true;  // shrinking or the same size; false: enlarging
   int32_t taps = 0;
   std::vector<int32_t> window_first;
   std::vector<int16_t> weights;
@@ -21,30 +32,28 @@ struct ScaleAxis {
   std::vector<int32_t> count;
 };
 
-constexpr int32_t kScaleWeightBits = 14;
-constexpr int32_t kScaleWeightOne = 1 << kScaleWeightBits;
-// A horizontally scaled row keeps this many bits below each 8-bit sample, so
-// the vertical pass rounds once, at the end.
-constexpr int32_t kScaleRowFractionBits = 7;
-
 // Everything one (source size, destination size) pair needs, made once; it
-// also holds each source row scaled horizontally (blue, green, red, 0, each in
-// 1/128 of a level), so a row that has not changed since the last call is not
-// scaled again. The cache takes src_hgt x dst_wid x 8 bytes.
+// also holds each source row scaled horizontally, so a row that has not
+// changed since the last call is not scaled again. The cache takes
+// src_hgt x dst_wid x 8 bytes.
 struct ScalePlan {
   ScaleAxis across;  // destination columns from source columns
   ScaleAxis down;    // destination rows from source rows
   // True where the processor has the vector instructions the fast passes use;
   // both passes give the same bytes, so a test may turn it off to check that.
   bool use_vectors = false;
-  // For the vector pass: the leading destination columns whose windows can be
-  // read eight bytes at a time without passing the end of the source row, and
-  // their weights laid out for it, wide_steps groups of 8 a column.
+  // The vector horizontal pass: the leading destination columns whose source
+  // reads stay inside the row, and their weights as it reads them, from the
+  // first 16-byte boundary of wide_weights.
   int32_t wide_read_cols = 0;
-  int32_t wide_steps = 0;
   std::vector<int16_t> wide_weights;
-  int32_t cache_row_len = 0;           // int16 values between cached rows
-  std::vector<int16_t> scaled_rows;    // src_hgt rows of cache_row_len
+  // Cached rows: per pixel blue, green, red and 0, in 1/256 of a level,
+  // cache_row_len int16 apart. Where the vertical pass averages areas its
+  // multiply-add is signed, so samples are kept with the top bit flipped
+  // (cache_flip 0x8000).
+  int32_t cache_row_len = 0;
+  uint16_t cache_flip = 0;
+  std::vector<int16_t> scaled_rows;    // src_hgt rows
   std::vector<uint8_t> row_is_scaled;  // per source row: scaled_rows holds it
   std::vector<int32_t> changed_before;  // scratch: changed source rows above each row
 };
