@@ -4,10 +4,10 @@
 // formulas (sums of products that cannot overflow, added in any order), so
 // they give the same bytes.
 //
-//   horizontal, area:    h = (sum of w * p + 32) >> 6      w in 1/16384
-//   horizontal, linear:  h = sum of w * p                  w in 1/256
-//   vertical, area:      out = (sum of w * h + 2^21) >> 22
-//   vertical, linear:    out = (sum of ((w * h) >> 8) + 128) >> 8
+//   across, coarse weights (1/256):    h = sum of w * p
+//   across, fine weights (1/16384):    h = (sum of w * p + 32) >> 6
+//   down, coarse weights:              out = (sum of ((w * h) >> 8) + 128) >> 8
+//   down, fine weights:                out = (sum of w * h + 2^21) >> 22
 #include "player/resample.h"
 
 #include <algorithm>
@@ -34,11 +34,11 @@
 
 namespace {
 
-constexpr int32_t kAreaRowShift = kScaleAreaWeightBits - kScaleRowFractionBits;
-constexpr int32_t kAreaRowRounding = 1 << (kAreaRowShift - 1);
-constexpr int32_t kAreaPixelShift = kScaleAreaWeightBits + kScaleRowFractionBits;
-constexpr int32_t kAreaPixelRounding = 1 << (kAreaPixelShift - 1);
-constexpr int32_t kLinearPixelRounding = 1 << (kScaleRowFractionBits - 1);
+constexpr int32_t kFineRowShift = kScaleFineWeightBits - kScaleRowFractionBits;
+constexpr int32_t kFineRowRounding = 1 << (kFineRowShift - 1);
+constexpr int32_t kFinePixelShift = kScaleFineWeightBits + kScaleRowFractionBits;
+constexpr int32_t kFinePixelRounding = 1 << (kFinePixelShift - 1);
+constexpr int32_t kCoarsePixelRounding = 1 << (kScaleRowFractionBits - 1);
 constexpr uint16_t kTopBit = 0x8000;
 // The vertical pass works on blocks of four pixels; cached rows are padded to
 // whole blocks so a block never reads past its row.
@@ -61,8 +61,8 @@ int32_t Share(int64_t part, int64_t whole, int32_t one) {
 // [d * src / dst, (d + 1) * src / dst). Counted in 1/dst of a source pixel the
 // bounds are integers: source pixel s spans [s * dst, (s + 1) * dst) and d
 // spans [d * src, (d + 1) * src), so every partial coverage is exact.
-void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vector<int32_t>* w) {
-  const int32_t one = 1 << kScaleAreaWeightBits;
+void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t one, int32_t* first,
+                 std::vector<int32_t>* w) {
   const int64_t start = int64_t(d) * src, end = start + src;
   const int32_t s_first = int32_t(start / dst), s_last = int32_t((end - 1) / dst);
   *first = s_first;
@@ -77,8 +77,8 @@ void AreaWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vecto
 // Enlarging: pixel centres aligned, src_x = (d + 0.5) * src / dst - 0.5, which
 // is (2d + 1) * src - dst in units of 1 / (2 dst); beyond the outer centres
 // the edge pixel is repeated.
-void LinearWeights(int32_t src, int32_t dst, int32_t d, int32_t* first, std::vector<int32_t>* w) {
-  const int32_t one = 1 << kScaleLinearWeightBits;
+void LinearWeights(int32_t src, int32_t dst, int32_t d, int32_t one, int32_t* first,
+                   std::vector<int32_t>* w) {
   const int64_t unit = 2 * int64_t(dst);
   const int64_t pos = (2 * int64_t(d) + 1) * src - dst;
   const int32_t left = int32_t(std::max<int64_t>(pos, 0) / unit);
@@ -99,6 +99,7 @@ ScaleAxis MakeAxis(int32_t src, int32_t dst) {
   a.src_size = src;
   a.dst_size = dst;
   a.area = dst <= src;
+  a.weight_bits = src > 2 * int64_t(dst) ? kScaleFineWeightBits : kScaleCoarseWeightBits;
   a.first.resize(dst);
   a.count.resize(dst);
   std::vector<std::vector<int32_t>> runs(dst);
@@ -106,9 +107,9 @@ ScaleAxis MakeAxis(int32_t src, int32_t dst) {
     int32_t first;
     std::vector<int32_t>& w = runs[d];
     if (a.area) {
-      AreaWeights(src, dst, d, &first, &w);
+      AreaWeights(src, dst, d, 1 << a.weight_bits, &first, &w);
     } else {
-      LinearWeights(src, dst, d, &first, &w);
+      LinearWeights(src, dst, d, 1 << a.weight_bits, &first, &w);
     }
     // A sliver whose share rounds to nothing is no part of the footprint.
     size_t lead = 0;
@@ -139,7 +140,8 @@ const int16_t* FootprintWeights(const ScaleAxis& a, int32_t d) {
 // The plain horizontal pass over destination columns [from, to).
 void ScaleRowPlain(const ScalePlan& plan, const uint8_t* src, int16_t* out, int32_t from, int32_t to) {
   const ScaleAxis& a = plan.across;
-  const int32_t shift = a.area ? kAreaRowShift : 0, rounding = a.area ? kAreaRowRounding : 0;
+  const bool fine = a.weight_bits == kScaleFineWeightBits;
+  const int32_t shift = fine ? kFineRowShift : 0, rounding = fine ? kFineRowRounding : 0;
   auto sample = [&](int32_t sum) { return int16_t(uint16_t((sum + rounding) >> shift) ^ plan.cache_flip); };
   for (int32_t d = from; d < to; ++d) {
     const uint8_t* px = src + 3 * int64_t(a.first[d]);
@@ -166,12 +168,12 @@ void BlendRowsPlain(const ScalePlan& plan, const int16_t* rows, const int16_t* w
   auto h = [&](int32_t k, int32_t i) { return int32_t(uint16_t(rows[int64_t(k) * row_len + i]) ^ plan.cache_flip); };
   for (int32_t i = 0; i < values; ++i) {
     int32_t sum = 0;
-    if (plan.down.area) {
+    if (plan.down.weight_bits == kScaleFineWeightBits) {
       for (int32_t k = 0; k < count; ++k) sum += w[k] * h(k, i);
-      out[i] = uint8_t((sum + kAreaPixelRounding) >> kAreaPixelShift);
+      out[i] = uint8_t((sum + kFinePixelRounding) >> kFinePixelShift);
     } else {
-      for (int32_t k = 0; k < count; ++k) sum += (w[k] * h(k, i)) >> kScaleLinearWeightBits;
-      out[i] = uint8_t((sum + kLinearPixelRounding) >> kScaleRowFractionBits);
+      for (int32_t k = 0; k < count; ++k) sum += (w[k] * h(k, i)) >> kScaleCoarseWeightBits;
+      out[i] = uint8_t((sum + kCoarsePixelRounding) >> kScaleRowFractionBits);
     }
   }
 }
@@ -186,7 +188,7 @@ inline __m128i Load4(const uint8_t* p) {
   return _mm_cvtsi32_si128(v);
 }
 
-// --- horizontal, area ---
+// --- across, fine weights: sums in 32 bits ---
 // Two source pixels a step: the eight bytes b0 g0 r0 b1 g1 r1 .. are widened
 // and interleaved with themselves three samples on into b0 b1 g0 g1 r0 r1 ..,
 // and one multiply-add with the step's weights (w0 w1 w0 w1 w0 w1 0 0) gives
@@ -208,13 +210,13 @@ inline __m128i WindowSum(const uint8_t* px, const int16_t* weights, int32_t step
   for (int32_t k = 1; kSteps == 0 && k < steps; ++k) {
     sum = _mm_add_epi32(sum, PairSum(px + 6 * k, weights + 8 * k));
   }
-  const __m128i bias = _mm_set1_epi32(kAreaRowRounding - (int32_t(kTopBit) << kAreaRowShift));
-  return _mm_srai_epi32(_mm_add_epi32(sum, bias), kAreaRowShift);
+  const __m128i bias = _mm_set1_epi32(kFineRowRounding - (int32_t(kTopBit) << kFineRowShift));
+  return _mm_srai_epi32(_mm_add_epi32(sum, bias), kFineRowShift);
 }
 
 // kSteps is the number of steps a window takes, or 0 for any number.
 template <int kSteps>
-void ScaleRowArea(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
+void ScaleRowIn32Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
   const int32_t* window_first = plan.across.window_first.data();
   const int32_t cols = plan.wide_read_cols, steps = (plan.across.taps + 1) / 2;
   const int16_t* weights = LineStart(plan.wide_weights.data());
@@ -232,23 +234,30 @@ void ScaleRowArea(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
   }
 }
 
-// --- horizontal, linear ---
-// Two destination pixels a store, in 16-bit lanes: each tap's source pixels
-// for both (four bytes each, the fourth weighted 0) are widened side by side
-// and multiplied by weights (w w w 0 w w w 0); 255 * 256 fits.
-void ScaleRowLinear(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
+// --- across, coarse weights: sums in 16 bits ---
+// Two destination pixels a store: each tap's source pixels for both (four
+// bytes each, the fourth weighted 0) are widened side by side and multiplied
+// by the tap's weights (w w w 0 w w w 0); 255 * 256 fits, and so does the sum,
+// as the weights sum to 256. kTaps is the window's length, or 0 for any.
+template <int kTaps>
+void ScaleRowIn16Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
   const int32_t* window_first = plan.across.window_first.data();
-  const int32_t cols = plan.wide_read_cols;
+  const int32_t cols = plan.wide_read_cols, taps = kTaps ? kTaps : plan.across.taps;
   const int16_t* weights = LineStart(plan.wide_weights.data());
   const __m128i zero = _mm_setzero_si128(), flip = _mm_set1_epi16(int16_t(plan.cache_flip));
   auto two_pixels = [&](const uint8_t* left, const uint8_t* right, const int16_t* w) {
-    const __m128i tap0 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(Load4(left), Load4(right)), zero);
-    const __m128i tap1 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(Load4(left + 3), Load4(right + 3)), zero);
-    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(tap0, LoadLine(w)), _mm_mullo_epi16(tap1, LoadLine(w + 8)));
+    auto tap = [&](int32_t k) {
+      const __m128i px = _mm_unpacklo_epi32(Load4(left + 3 * k), Load4(right + 3 * k));
+      return _mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), LoadLine(w + 8 * k));
+    };
+    __m128i sum = tap(0);
+    if (kTaps >= 2) sum = _mm_add_epi16(sum, tap(1));
+    if (kTaps >= 3) sum = _mm_add_epi16(sum, tap(2));
+    for (int32_t k = 1; kTaps == 0 && k < taps; ++k) sum = _mm_add_epi16(sum, tap(k));
     return _mm_xor_si128(sum, flip);
   };
   int32_t d = 0;
-  for (; d + 2 <= cols; d += 2, weights += 16) {
+  for (; d + 2 <= cols; d += 2, weights += 8 * taps) {
     const __m128i h = two_pixels(src + 3 * window_first[d], src + 3 * window_first[d + 1], weights);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), h);
   }
@@ -258,7 +267,7 @@ void ScaleRowLinear(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
   }
 }
 
-// --- vertical ---
+// --- down ---
 inline void StoreBlock(__m128i bytes, int32_t i, int32_t values, uint8_t* out) {
   if (i + kValuesPerBlock <= values) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
@@ -284,20 +293,20 @@ inline void AddRows(const int16_t* upper, const int16_t* lower, __m128i weights,
 
 // The samples are h - 32768 and the weights sum to 16384, so the sums are
 // 32768 * 16384 short of the sums of w * h.
-inline __m128i AreaBytes(__m128i lo0, __m128i hi0, __m128i lo1, __m128i hi1) {
-  const __m128i bias = _mm_set1_epi32((int32_t(kTopBit) << kScaleAreaWeightBits) + kAreaPixelRounding);
-  auto shift = [&](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, bias), kAreaPixelShift); };
+inline __m128i FineBytes(__m128i lo0, __m128i hi0, __m128i lo1, __m128i hi1) {
+  const __m128i bias = _mm_set1_epi32((int32_t(kTopBit) << kScaleFineWeightBits) + kFinePixelRounding);
+  auto shift = [&](__m128i v) { return _mm_srai_epi32(_mm_add_epi32(v, bias), kFinePixelShift); };
   return _mm_packus_epi16(_mm_packs_epi32(shift(lo0), shift(hi0)),
                           _mm_packs_epi32(shift(lo1), shift(hi1)));
 }
 
-// Area rows, four pixels (sixteen samples) a block, two cached rows a step; a
-// lone last row steps with itself at weight 0. The last block is computed
-// whole from the padded cache and stored only as far as the row goes. kSteps
-// is the number of steps, or 0 for any number.
+// Fine weights, four pixels (sixteen samples) a block, two cached rows a
+// step; a lone last row steps with itself at weight 0. The last block is
+// computed whole from the padded cache and stored only as far as the row
+// goes. kSteps is the number of steps, or 0 for any number.
 template <int kSteps>
-void BlendRowsArea(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
-                   int32_t values, uint8_t* out) {
+void BlendRowsIn32Bits(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
+                       int32_t values, uint8_t* out) {
   const int32_t steps = kSteps ? kSteps : (count + 1) / 2;
   auto step_rows = [&](int32_t k, const int16_t** upper, const int16_t** lower, __m128i* weights) {
     const bool pair = 2 * k + 1 < count;
@@ -318,7 +327,7 @@ void BlendRowsArea(const int16_t* rows, int32_t row_len, const int16_t* w, int32
         AddRows(upper1 + i, lower1 + i, weights1, &lo0, &hi0);
         AddRows(upper1 + i + 8, lower1 + i + 8, weights1, &lo1, &hi1);
       }
-      StoreBlock(AreaBytes(lo0, hi0, lo1, hi1), i, values, out);
+      StoreBlock(FineBytes(lo0, hi0, lo1, hi1), i, values, out);
     }
     return;
   }
@@ -331,16 +340,19 @@ void BlendRowsArea(const int16_t* rows, int32_t row_len, const int16_t* w, int32
       AddRows(upper + i, lower + i, weights, &lo0, &hi0);
       AddRows(upper + i + 8, lower + i + 8, weights, &lo1, &hi1);
     }
-    StoreBlock(AreaBytes(lo0, hi0, lo1, hi1), i, values, out);
+    StoreBlock(FineBytes(lo0, hi0, lo1, hi1), i, values, out);
   }
 }
 
-// Linear rows, in 16-bit lanes: (w * h) >> 8 is the high half of h times
-// w * 256, and both weights of a pair are below one. A row of weight one is
-// its cached row rounded.
-void BlendRowsLinear(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
-                     int32_t values, uint8_t* out) {
-  const __m128i rounding = _mm_set1_epi16(kLinearPixelRounding);
+// Coarse weights, in 16-bit lanes: (w * h) >> 8 is the high half of h times
+// w * 256, and in a row of two or more cached rows every weight is below one.
+// A row of weight one is its cached row rounded. kCount is the number of
+// cached rows, or 0 for any number.
+template <int kCount>
+void BlendRowsIn16Bits(const int16_t* rows, int32_t row_len, const int16_t* w, int32_t count,
+                       int32_t values, uint8_t* out) {
+  if (kCount) count = kCount;
+  const __m128i rounding = _mm_set1_epi16(kCoarsePixelRounding);
   auto bytes = [&](__m128i lo, __m128i hi) {
     return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, rounding), kScaleRowFractionBits),
                             _mm_srli_epi16(_mm_add_epi16(hi, rounding), kScaleRowFractionBits));
@@ -351,12 +363,18 @@ void BlendRowsLinear(const int16_t* rows, int32_t row_len, const int16_t* w, int
     }
     return;
   }
-  const int16_t* lower = rows + row_len;
-  const __m128i upper_weight = _mm_set1_epi16(int16_t(w[0] << kScaleLinearWeightBits));
-  const __m128i lower_weight = _mm_set1_epi16(int16_t(w[1] << kScaleLinearWeightBits));
+  __m128i weights[kCount ? kCount : 1];
+  auto weight = [&](int32_t k) {
+    const __m128i v = _mm_set1_epi16(int16_t(w[k] << kScaleCoarseWeightBits));
+    return kCount ? weights[k] : v;
+  };
+  for (int32_t k = 0; k < kCount; ++k) weights[k] = _mm_set1_epi16(int16_t(w[k] << kScaleCoarseWeightBits));
   auto blend = [&](int32_t i) {
-    return _mm_add_epi16(_mm_mulhi_epu16(Load(rows + i), upper_weight),
-                         _mm_mulhi_epu16(Load(lower + i), lower_weight));
+    __m128i sum = _mm_mulhi_epu16(Load(rows + i), weight(0));
+    for (int32_t k = 1; k < count; ++k) {
+      sum = _mm_add_epi16(sum, _mm_mulhi_epu16(Load(rows + int64_t(k) * row_len + i), weight(k)));
+    }
+    return sum;
   };
   for (int32_t i = 0; i < values; i += kValuesPerBlock) {
     StoreBlock(bytes(blend(i), blend(i + 8)), i, values, out);
@@ -364,22 +382,37 @@ void BlendRowsLinear(const int16_t* rows, int32_t row_len, const int16_t* w, int
 }
 
 QV_VECTOR_ENTRY void ScaleRowVectors(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
-  if (!plan.across.area) return ScaleRowLinear(plan, src, out);
-  switch ((plan.across.taps + 1) / 2) {
-    case 1: ScaleRowArea<1>(plan, src, out); break;
-    case 2: ScaleRowArea<2>(plan, src, out); break;
-    default: ScaleRowArea<0>(plan, src, out); break;
+  const int32_t taps = plan.across.taps;
+  if (plan.across.weight_bits == kScaleCoarseWeightBits) {
+    switch (taps) {
+      case 1: return ScaleRowIn16Bits<1>(plan, src, out);
+      case 2: return ScaleRowIn16Bits<2>(plan, src, out);
+      case 3: return ScaleRowIn16Bits<3>(plan, src, out);
+      default: return ScaleRowIn16Bits<0>(plan, src, out);
+    }
+  }
+  switch ((taps + 1) / 2) {
+    case 1: return ScaleRowIn32Bits<1>(plan, src, out);
+    case 2: return ScaleRowIn32Bits<2>(plan, src, out);
+    default: return ScaleRowIn32Bits<0>(plan, src, out);
   }
 }
 
 QV_VECTOR_ENTRY void BlendRowsVectors(const ScalePlan& plan, const int16_t* rows, const int16_t* w,
                                       int32_t count, int32_t values, uint8_t* out) {
   const int32_t row_len = plan.cache_row_len;
-  if (!plan.down.area) return BlendRowsLinear(rows, row_len, w, count, values, out);
+  if (plan.down.weight_bits == kScaleCoarseWeightBits) {
+    switch (count) {
+      case 1: return BlendRowsIn16Bits<1>(rows, row_len, w, count, values, out);
+      case 2: return BlendRowsIn16Bits<2>(rows, row_len, w, count, values, out);
+      case 3: return BlendRowsIn16Bits<3>(rows, row_len, w, count, values, out);
+      default: return BlendRowsIn16Bits<0>(rows, row_len, w, count, values, out);
+    }
+  }
   switch ((count + 1) / 2) {
-    case 1: BlendRowsArea<1>(rows, row_len, w, count, values, out); break;
-    case 2: BlendRowsArea<2>(rows, row_len, w, count, values, out); break;
-    default: BlendRowsArea<0>(rows, row_len, w, count, values, out); break;
+    case 1: return BlendRowsIn32Bits<1>(rows, row_len, w, count, values, out);
+    case 2: return BlendRowsIn32Bits<2>(rows, row_len, w, count, values, out);
+    default: return BlendRowsIn32Bits<0>(rows, row_len, w, count, values, out);
   }
 }
 
@@ -421,32 +454,31 @@ void BlendRows(const ScalePlan& plan, int32_t dst_y, uint8_t* out) {
   BlendRowsPlain(plan, rows, w, a.count[dst_y], values, out);
 }
 
-// The vector horizontal pass reads, for an area window, eight bytes from each
+// The vector horizontal pass reads, with fine weights, eight bytes from each
 // step of two pixels (the last read ends two bytes past its pair, five past a
-// lone last pixel), with the step's weights as (w0 w1 w0 w1 w0 w1 0 0); for a
-// linear window of two pixels, four bytes from each, with the weights of two
-// columns, tap by tap, as (w w w 0 w w w 0). The columns whose reads stay
-// inside the row are a leading run.
+// lone last pixel), with the step's weights as (w0 w1 w0 w1 w0 w1 0 0); with
+// coarse weights, four bytes from each pixel, with the weights of two columns,
+// tap by tap, as (w w w 0 w w w 0). The columns whose reads stay inside the
+// row are a leading run.
 void LayWideWeights(ScalePlan* plan) {
   const ScaleAxis& a = plan->across;
-  if (!plan->use_vectors || (!a.area && a.taps != 2)) return;  // else a one-pixel source
+  if (!plan->use_vectors) return;
+  const bool fine = a.weight_bits == kScaleFineWeightBits;
   const int32_t steps = (a.taps + 1) / 2;
-  const int64_t read_end = a.area ? 3 * (2 * int64_t(steps) - 2) + 8 : 3 + 4;
+  const int64_t read_end = fine ? 3 * (2 * int64_t(steps) - 2) + 8 : 3 * (int64_t(a.taps) - 1) + 4;
   while (plan->wide_read_cols < a.dst_size &&
          3 * int64_t(a.window_first[plan->wide_read_cols]) + read_end <= 3 * int64_t(a.src_size)) {
     ++plan->wide_read_cols;
   }
   const int32_t cols = plan->wide_read_cols;
-  plan->wide_weights.assign(size_t(cols + 1) * (a.area ? steps : 2) * 8 + 8, 0);
+  plan->wide_weights.assign(size_t(cols + 1) * (fine ? steps : a.taps) * 8 + 8, 0);
   int16_t* lines = LineStart(plan->wide_weights.data());
   for (int32_t d = 0; d < cols; ++d) {
     for (int32_t k = 0; k < a.taps; ++k) {
       const int16_t w = a.weights[size_t(d) * a.taps + k];
-      int16_t* line = a.area ? &lines[(size_t(d) * steps + k / 2) * 8]
-                             : &lines[(size_t(d / 2) * 2 + k) * 8 + (d % 2) * 4];
-      for (int32_t channel = 0; channel < 3; ++channel) {
-        line[a.area ? 2 * channel + k % 2 : channel] = w;
-      }
+      int16_t* line = fine ? &lines[(size_t(d) * steps + k / 2) * 8]
+                           : &lines[(size_t(d / 2) * a.taps + k) * 8 + (d % 2) * 4];
+      for (int32_t channel = 0; channel < 3; ++channel) line[fine ? 2 * channel + k % 2 : channel] = w;
     }
   }
 }
@@ -460,7 +492,7 @@ ScalePlan MakeScalePlan(int32_t src_wid, int32_t src_hgt, int32_t dst_wid, int32
   plan.down = MakeAxis(src_hgt, dst_hgt);
   plan.use_vectors = ProcessorHasVectors();
   LayWideWeights(&plan);
-  plan.cache_flip = plan.down.area ? kTopBit : 0;
+  plan.cache_flip = plan.down.weight_bits == kScaleFineWeightBits ? kTopBit : 0;
   plan.cache_row_len = (4 * dst_wid + kValuesPerBlock - 1) / kValuesPerBlock * kValuesPerBlock;
   plan.scaled_rows.assign(size_t(src_hgt) * plan.cache_row_len, 0);
   plan.row_is_scaled.assign(src_hgt, 0);

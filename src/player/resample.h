@@ -6,25 +6,25 @@
 #include <cstdint>
 #include <vector>
 
-// Weights are in 1/16384 where an axis shrinks (or keeps its size): a sliver
-// of a source pixel at a 1000:1 shrink still counts. Enlarging, 1/256 of a
-// source pixel is finer than any screen shows, and lets the passes multiply in
-// 16 bits.
-constexpr int32_t kScaleAreaWeightBits = 14;
-constexpr int32_t kScaleLinearWeightBits = 8;
+// Weights are in 1/256 where an axis enlarges, keeps its size or shrinks by
+// up to 2:1: finer than any screen shows, and the passes can multiply in 16
+// bits. A deeper shrink spreads a pixel over many small shares, which need
+// 1/16384 (a sliver of a source pixel at 1000:1 still counts).
+constexpr int32_t kScaleFineWeightBits = 14;
+constexpr int32_t kScaleCoarseWeightBits = 8;
 // A horizontally scaled row keeps 8 bits below each 8-bit sample, so the
 // vertical pass rounds once more, at the end.
 constexpr int32_t kScaleRowFractionBits = 8;
 
 // How one axis maps destination pixels onto source pixels. Each destination
 // index d reads `taps` consecutive source pixels from window_first[d], with
-// weights[d * taps + k], which sum to exactly one (1 << kScaleAreaWeightBits
-// or 1 << kScaleLinearWeightBits). first[d] and count[d] are the source pixels
+// weights[d * taps + k], which sum to exactly one (1 << weight_bits). first[d] and count[d] are the source pixels
 // whose weight is not zero (d's footprint), a part of that window.
 struct ScaleAxis {
   int32_t src_size = 0;
   int32_t dst_size = 0;
   bool area = true;  // shrinking or the same size; false: enlarging
+  int32_t weight_bits = kScaleCoarseWeightBits;
   int32_t taps = 0;
   std::vector<int32_t> window_first;
   std::vector<int16_t> weights;
@@ -48,7 +48,7 @@ struct ScalePlan {
   int32_t wide_read_cols = 0;
   std::vector<int16_t> wide_weights;
   // Cached rows: per pixel blue, green, red and 0, in 1/256 of a level,
-  // cache_row_len int16 apart. Where the vertical pass averages areas its
+  // cache_row_len int16 apart. Where the vertical weights are fine its
   // multiply-add is signed, so samples are kept with the top bit flipped
   // (cache_flip 0x8000).
   int32_t cache_row_len = 0;
