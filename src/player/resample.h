@@ -18,8 +18,9 @@ constexpr int32_t kScaleRowFractionBits = 8;
 
 // How one axis maps destination pixels onto source pixels. Each destination
 // index d reads `taps` consecutive source pixels from window_first[d], with
-// weights[d * taps + k], which sum to exactly one (1 << weight_bits). first[d] and count[d] are the source pixels
-// whose weight is not zero (d's footprint), a part of that window.
+// weights[d * taps + k], which sum to exactly one (1 << weight_bits).
+// first[d] and count[d] are the source pixels whose weight is not zero (d's
+// footprint), a part of that window.
 struct ScaleAxis {
   int32_t src_size = 0;
   int32_t dst_size = 0;
