@@ -1,7 +1,7 @@
 // The picture scaler on a typical recording's 994 x 722 canvas picture, shrunk
 // to 772 x 560 and enlarged to 1486 x 1080, with every row changed and with 5 %
-// of the rows changed (what a frame of a screen recording usually changes),
-// beside the plain 24-to-32-bit widening a 1:1 presentation does.
+// of the rows changed, beside the plain 24-to-32-bit widening a 1:1
+// presentation does.
 //
 //   build/native/qv_bench --benchmark_filter=Scale
 #include <benchmark/benchmark.h>
@@ -43,7 +43,8 @@ void BM_ScalePicture(benchmark::State& state) {
   ScalePlan plan = MakeScalePlan(kSrcWid, kSrcHgt, dst_wid, dst_hgt);
   std::vector<uint8_t> dst(size_t(dst_wid) * 4 * dst_hgt);
   ScalePicture(plan, Canvas().data(), kCanvasStride, nullptr, dst.data(), dst_wid * 4);
-  // The changed rows lie scattered, the worst case for the rows around them.
+  // The changed rows lie scattered: each brings its neighbours' destination
+  // rows along, so this costs more than a band of as many rows.
   std::vector<uint8_t> changed(kSrcHgt, 0);
   std::mt19937 rng(5);
   for (int32_t y = 0; y < kSrcHgt; ++y) changed[y] = int32_t(rng() % 100) < percent;
