@@ -1,5 +1,6 @@
 #include "qvm/row_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -17,27 +18,59 @@ constexpr size_t kChunkBytes = size_t{4} << 20;
 
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ULL, kPrime2 = 0xC2B2AE3D27D4EB4FULL;
 
-uint64_t Rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
 uint64_t Load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
   return v;
 }
 
-// Four independent lanes keep the multiplier busy; a row of 1920 pixels
-// hashes in about a microsecond.
-uint64_t HashRow(const uint8_t* p, size_t n) {
-  uint64_t lane[4] = {kPrime1, kPrime2, kPrime1 ^ kPrime2, ~kPrime1};
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    for (int k = 0; k < 4; ++k) lane[k] = Rotl(lane[k] + Load64(p + i + 8 * k) * kPrime2, 31) * kPrime1;
-  }
-  uint64_t h = Rotl(lane[0], 1) + Rotl(lane[1], 7) + Rotl(lane[2], 12) + Rotl(lane[3], 18) + n;
-  for (; i < n; ++i) h = Rotl(h ^ (p[i] * kPrime1), 11) * kPrime2;
+uint64_t Mix(uint64_t h) {
   h ^= h >> 33;
   h *= kPrime2;
   h ^= h >> 29;
   return h;
+}
+
+// Four independent lanes keep the multiplier busy: a row of 1920 pixels
+// hashes in a few hundred nanoseconds.
+uint64_t HashRow(const uint8_t* p, size_t n) {
+  uint64_t a = kPrime1, b = kPrime2, c = kPrime1 ^ kPrime2, d = ~kPrime1;
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    a = (a ^ Load64(p + i)) * kPrime1;
+    b = (b ^ Load64(p + i + 8)) * kPrime1;
+    c = (c ^ Load64(p + i + 16)) * kPrime1;
+    d = (d ^ Load64(p + i + 24)) * kPrime1;
+  }
+  uint64_t h = Mix(a) ^ Mix(b + 1) * 3 ^ Mix(c + 2) * 5 ^ Mix(d + 3) * 7 ^ n;
+  for (; i < n; ++i) h = (h ^ p[i]) * kPrime2;
+  return Mix(h);
+}
+
+// A hash of one word in eight, for the filter that tells most rows with
+// no stored copy from the rest before the whole row is hashed.
+uint64_t SampleHash(const uint8_t* p, size_t n) {
+  if (n < 64) return HashRow(p, n);
+  uint64_t a = kPrime1, b = kPrime2;
+  size_t i = 0;
+  for (; i + 128 <= n; i += 128) {
+    a = (a ^ Load64(p + i)) * kPrime1;
+    b = (b ^ Load64(p + i + 64)) * kPrime1;
+  }
+  if (i + 64 <= n) a = (a ^ Load64(p + i)) * kPrime2;
+  return Mix(Mix(a) ^ Mix(b + 1) * 3 ^ Load64(p + n - 8));
+}
+
+// The sum of each 16-byte block of a row, from the block'th on.
+uint32_t BlockSum(const uint8_t* p) {
+#ifdef __SSE2__
+  const __m128i sums = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+  return uint32_t(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+#else
+  uint32_t sum = 0;
+  for (int i = 0; i < 16; ++i) sum += p[i];
+  return sum;
+#endif
 }
 
 }  // namespace
@@ -69,12 +102,13 @@ bool RowsWithin(const uint8_t* a, const uint8_t* b, size_t bytes, int32_t tolera
 RowStore::RowStore(int32_t width, int32_t tolerance)
     : row_bytes_(size_t(width) * 3),
       tolerance_(tolerance),
-      // Wider buckets than twice the tolerance: a row's average then lies
-      // within reach of at most two buckets on each part of the key.
-      bucket_width_(4 * tolerance + 4),
+      reach_(std::min<int32_t>(tolerance, kReach)),
       rows_per_chunk_(row_bytes_ >= kChunkBytes ? 1 : kChunkBytes / row_bytes_),
       slots_(1024, -1) {
-  for (int s = 1; s <= kSignature; ++s) segment_ends_.push_back(uint32_t(row_bytes_ * s / kSignature));
+  // Stretches are whole 16-byte blocks; the bytes after the last block
+  // belong to the last stretch.
+  const uint32_t blocks = uint32_t(row_bytes_ / 16);
+  for (int s = 1; s <= kSignature; ++s) stretch_ends_.push_back(uint32_t(uint64_t(blocks) * s / kSignature));
 }
 
 int32_t RowStore::Intern(const uint8_t* row, int32_t previous) {
@@ -84,27 +118,35 @@ int32_t RowStore::Intern(const uint8_t* row, int32_t previous) {
     ++counts_.exact;
     return previous;
   }
-  const uint64_t hash = HashRow(row, row_bytes_);
-  int32_t found = FindExact(row, hash);
-  if (found >= 0) {
-    ++counts_.exact;
-    return found;
+  // A row whose sample was never stored has no stored copy either.
+  const uint64_t sample = SampleHash(row, row_bytes_);
+  const bool sample_stored = sampled_[(sample >> 6) % sampled_.size()] >> (sample & 63) & 1;
+  uint64_t hash = 0;
+  int32_t found = -1;
+  if (sample_stored) {
+    hash = HashRow(row, row_bytes_);
+    found = FindExact(row, hash);
+    if (found >= 0) {
+      ++counts_.exact;
+      return found;
+    }
   }
-  uint8_t signature[kSignature + kKeyParts] = {};
+  Description about;
   if (tolerance_ > 0) {
     if (above && RowsWithin(row, above, row_bytes_, tolerance_)) {
       ++counts_.previous;
       return previous;
     }
-    Sign(row, signature);
-    found = FindSimilar(row, signature);
+    Describe(row, &about);
+    found = FindSimilar(row, about);
     if (found >= 0) {
       ++counts_.indexed;
       return found;
     }
   }
   ++counts_.stored;
-  return Store(row, hash, signature);
+  sampled_[(sample >> 6) % sampled_.size()] |= uint64_t(1) << (sample & 63);
+  return Store(row, sample_stored ? hash : HashRow(row, row_bytes_), about);
 }
 
 int32_t RowStore::FindExact(const uint8_t* row, uint64_t hash) const {
@@ -118,59 +160,64 @@ int32_t RowStore::FindExact(const uint8_t* row, uint64_t hash) const {
   }
 }
 
-// signature: kSignature segment averages, then kKeyParts averages of four
-// segments each. Each is the floor of a mean of bytes, so two rows within T
-// of each other have every one of them within T as well.
-void RowStore::Sign(const uint8_t* row, uint8_t* signature) const {
-  uint32_t start = 0;
+// Every figure is a mean of the row's bytes over some stretch, so two rows
+// within T of each other have every figure within T as well.
+void RowStore::Describe(const uint8_t* row, Description* about) const {
+  uint32_t block = 0;
   uint32_t part_sum = 0, part_bytes = 0;
+  const uint32_t blocks = uint32_t(row_bytes_ / 16);
   for (int s = 0; s < kSignature; ++s) {
-    const uint32_t end = segment_ends_[size_t(s)];
+    const uint32_t end = stretch_ends_[size_t(s)];
     uint32_t sum = 0;
-    for (uint32_t i = start; i < end; ++i) sum += row[i];
-    signature[s] = uint8_t(end > start ? sum / (end - start) : 0);
+    for (; block < end; ++block) sum += BlockSum(row + 16 * block);
+    uint32_t bytes = 16 * (end - (s == 0 ? 0 : stretch_ends_[size_t(s) - 1]));
+    if (s == kSignature - 1) {
+      for (size_t i = size_t(blocks) * 16; i < row_bytes_; ++i) sum += row[i];
+      bytes += uint32_t(row_bytes_ - size_t(blocks) * 16);
+    }
+    about->signature[s] = uint8_t(bytes ? sum / bytes : 0);
     part_sum += sum;
-    part_bytes += end - start;
-    if (s % (kSignature / kKeyParts) == kSignature / kKeyParts - 1) {
-      signature[kSignature + s / (kSignature / kKeyParts)] = uint8_t(part_bytes ? part_sum / part_bytes : 0);
+    part_bytes += bytes;
+    if ((s + 1) % (kSignature / kKeyParts) == 0) {
+      // In sixteenths of a level: the search tells how near a border it is.
+      about->part_means[s / (kSignature / kKeyParts)] = uint16_t(part_bytes ? part_sum * 16 / part_bytes : 0);
       part_sum = part_bytes = 0;
     }
-    start = end;
   }
 }
 
-uint32_t RowStore::KeyOf(const uint8_t* part_means) const {
-  uint32_t key = 0;
-  for (int k = 0; k < kKeyParts; ++k) key = key << 8 | uint32_t(part_means[k] / bucket_width_);
+uint64_t RowStore::KeyOf(const Description& about) {
+  uint64_t key = 0;
+  for (int k = 0; k < kKeyParts; ++k) key = key << 8 | uint64_t(about.part_means[k] / (16 * kBucketLevels));
   return key;
 }
 
-int32_t RowStore::FindSimilar(const uint8_t* row, const uint8_t* signature) const {
-  // The buckets a row within T may sit in: on each part of the key the
-  // bucket of the average less T and the one of the average plus T.
-  uint8_t low[kKeyParts], high[kKeyParts];
+int32_t RowStore::FindSimilar(const uint8_t* row, const Description& about) const {
+  // The buckets a similar row may sit in: on each part of the key, those of
+  // the mean less and plus the reach. Only the parts whose reach spans a
+  // border double the probes.
+  uint64_t base = 0;
+  uint64_t spans[kKeyParts];
+  int span_count = 0;
   for (int k = 0; k < kKeyParts; ++k) {
-    const int mean = signature[kSignature + k];
-    low[k] = uint8_t((mean - tolerance_ < 0 ? 0 : mean - tolerance_) / bucket_width_);
-    high[k] = uint8_t((mean + tolerance_ > 255 ? 255 : mean + tolerance_) / bucket_width_);
+    const int mean = about.part_means[k];
+    const int low = std::max(0, mean - 16 * reach_) / (16 * kBucketLevels);
+    const int high = std::min(255 * 16, mean + 16 * reach_) / (16 * kBucketLevels);
+    base = base << 8 | uint64_t(low);
+    if (high != low) spans[span_count++] = uint64_t(1) << (8 * (kKeyParts - 1 - k));
   }
-  for (int pick = 0; pick < (1 << kKeyParts); ++pick) {
-    uint32_t key = 0;
-    bool repeat = false;
-    for (int k = 0; k < kKeyParts; ++k) {
-      const bool up = pick >> k & 1;
-      if (up && high[k] == low[k]) repeat = true;
-      key = key << 8 | (up ? high[k] : low[k]);
+  for (uint32_t pick = 0; pick < (uint32_t(1) << span_count); ++pick) {
+    uint64_t key = base;
+    for (int k = 0; k < span_count; ++k) {
+      if (pick >> k & 1) key += spans[k];
     }
-    if (repeat) continue;
     auto bucket = buckets_.find(key);
     if (bucket == buckets_.end()) continue;
-    const std::vector<int32_t>& rows = bucket->second;
+    const Bucket& rows = bucket->second;
     // Newest first: what the screen showed lately is what it shows again.
-    for (size_t n = rows.size(); n-- > 0;) {
-      const int32_t index = rows[n];
-      const uint8_t* theirs = &signatures_[size_t(index) * kSignature];
-      if (RowsWithin(signature, theirs, kSignature, tolerance_) &&
+    for (size_t n = rows.rows.size(); n-- > 0;) {
+      const int32_t index = rows.rows[n];
+      if (RowsWithin(about.signature, &rows.signatures[n * kSignature], kSignature, tolerance_) &&
           RowsWithin(row, this->row(index), row_bytes_, tolerance_)) {
         return index;
       }
@@ -179,7 +226,7 @@ int32_t RowStore::FindSimilar(const uint8_t* row, const uint8_t* signature) cons
   return -1;
 }
 
-int32_t RowStore::Store(const uint8_t* row, uint64_t hash, const uint8_t* signature) {
+int32_t RowStore::Store(const uint8_t* row, uint64_t hash, const Description& about) {
   if (count_ >= kMaxStackRows) throw std::runtime_error("a movie holds at most 40960000 distinct rows");
   if (size_t(count_) % rows_per_chunk_ == 0) {
     chunks_.emplace_back(new uint8_t[rows_per_chunk_ * row_bytes_]);
@@ -193,8 +240,9 @@ int32_t RowStore::Store(const uint8_t* row, uint64_t hash, const uint8_t* signat
   while (slots_[slot] >= 0) slot = (slot + 1) & mask;
   slots_[slot] = index;
   if (tolerance_ > 0) {
-    signatures_.insert(signatures_.end(), signature, signature + kSignature);
-    buckets_[KeyOf(signature + kSignature)].push_back(index);
+    Bucket& bucket = buckets_[KeyOf(about)];
+    bucket.rows.push_back(index);
+    bucket.signatures.insert(bucket.signatures.end(), about.signature, about.signature + kSignature);
   }
   return index;
 }
@@ -202,8 +250,8 @@ int32_t RowStore::Store(const uint8_t* row, uint64_t hash, const uint8_t* signat
 void RowStore::GrowSlots() {
   std::vector<int32_t> slots(slots_.size() * 2, -1);
   const size_t mask = slots.size() - 1;
-  for (int32_t index = 0; index < count_; ++index) {
-    if (index == count_ - 1) break;  // the caller places the newest itself
+  // The newest row is placed by the caller.
+  for (int32_t index = 0; index + 1 < count_; ++index) {
     size_t slot = hashes_[size_t(index)] & mask;
     while (slots[slot] >= 0) slot = (slot + 1) & mask;
     slots[slot] = index;

@@ -42,27 +42,50 @@ class RowStore {
   const Counts& counts() const { return counts_; }
 
  private:
-  static constexpr int kSignature = 16;  // row averages kept for every stored row
-  static constexpr int kKeyParts = 4;    // of them, grouped, the index's key
+  // Averages of 64 stretches of a row, compared 16 at a time, rule out
+  // nearly every candidate without touching its row.
+  static constexpr int kSignature = 64;
+  // The index's key: the averages of eight parts of the row, in buckets of
+  // 16 levels. A search looks in the buckets within 2 levels of the row's
+  // averages (or T, when smaller): over a part of a row the codec's noise
+  // averages out, and rows whose part averages differ by more were found
+  // to match almost never (one row in 28,000 at T = 6 on a screen
+  // recording), while reaching as far as T took a third longer.
+  static constexpr int kKeyParts = 8;
+  static constexpr int kBucketLevels = 16;
+  static constexpr int kReach = 2;
+
+  struct Description {
+    uint8_t signature[kSignature] = {};
+    uint16_t part_means[kKeyParts] = {};  // sixteenths of a level
+  };
 
   int32_t FindExact(const uint8_t* row, uint64_t hash) const;
-  int32_t FindSimilar(const uint8_t* row, const uint8_t* signature) const;
-  int32_t Store(const uint8_t* row, uint64_t hash, const uint8_t* signature);
+  int32_t FindSimilar(const uint8_t* row, const Description& about) const;
+  int32_t Store(const uint8_t* row, uint64_t hash, const Description& about);
   void GrowSlots();
-  void Sign(const uint8_t* row, uint8_t* signature) const;
-  uint32_t KeyOf(const uint8_t* part_means) const;
+  void Describe(const uint8_t* row, Description* about) const;
+  static uint64_t KeyOf(const Description& about);
 
   size_t row_bytes_;
   int32_t tolerance_;
-  int32_t bucket_width_;
+  int32_t reach_;
   size_t rows_per_chunk_;
   int32_t count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
   std::vector<uint64_t> hashes_;  // by row
+  // One bit for each sample hash of a stored row (modulo its size).
+  static constexpr uint64_t kSampleBits = uint64_t(1) << 24;
+  std::vector<uint64_t> sampled_ = std::vector<uint64_t>(kSampleBits / 64);
   std::vector<int32_t> slots_;    // open addressing by hash; -1 free
-  std::vector<uint8_t> signatures_;                       // kSignature bytes a row
-  std::vector<uint32_t> segment_ends_;                    // byte offset ending each segment
-  std::unordered_map<uint32_t, std::vector<int32_t>> buckets_;
+  std::vector<uint32_t> stretch_ends_;  // the 16-byte block ending each stretch
+  // Rows by coarse averages, each with its signature beside it, so a search
+  // reads one bucket front to back instead of one cache line a candidate.
+  struct Bucket {
+    std::vector<int32_t> rows;
+    std::vector<uint8_t> signatures;  // kSignature bytes a row, in the order of rows
+  };
+  std::unordered_map<uint64_t, Bucket> buckets_;
   Counts counts_;
 };
 

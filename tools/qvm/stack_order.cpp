@@ -82,3 +82,15 @@ bool ReorderStack(MovieBytes* movie) {
   movie->stack.swap(sorted);
   return true;
 }
+
+bool ReorderMovieFile(std::string* bytes) {
+  const size_t end = bytes->find(static_cast<char>(0xFF));
+  if (end == std::string::npos || bytes->size() < end + 3) return false;
+  MovieBytes movie;
+  movie.flow = bytes->substr(0, end);
+  movie.width = int32_t(uint8_t((*bytes)[end + 1])) << 8 | uint8_t((*bytes)[end + 2]);
+  movie.stack = bytes->substr(end + 3);
+  if (!ReorderStack(&movie)) return false;
+  *bytes = MovieFileBytes(movie);
+  return true;
+}

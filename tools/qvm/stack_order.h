@@ -29,3 +29,6 @@ bool RenumberRowLists(std::string* flow, const std::vector<int32_t>& new_index, 
 // its row lists cannot be renumbered (see RenumberRowLists) or its stack is
 // not whole rows.
 bool ReorderStack(MovieBytes* movie);
+
+// The same for the bytes of a movie file: flow, end byte, width field, stack.
+bool ReorderMovieFile(std::string* bytes);
