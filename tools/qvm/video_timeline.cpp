@@ -59,7 +59,7 @@ void Timeline::ClosePending(int64_t end_ms) {
   if (Joins(run_, pending_)) {
     Join(&run_, pending_);
   } else {
-    if (run_.present) Decide(std::move(run_));
+    if (run_.present) Decide(std::move(run_), false);
     run_ = std::move(pending_);
   }
   pending_ = Span();
@@ -75,9 +75,11 @@ void Timeline::Add(int64_t time_ms, std::vector<int32_t> rows) {
 }
 
 // A run whose delay is known: dropped into the frame before it when too
-// short, joined to it when dropping a flicker made them the same.
-void Timeline::Decide(Span run) {
-  if (held_.present && !run.waits && run.delay_ms < rules_.min_delay_ms) {
+// short, joined to it when dropping a flicker made them the same. The first
+// and the last are never dropped: they are where the recording begins and
+// ends.
+void Timeline::Decide(Span run, bool last) {
+  if (held_.present && !run.waits && !last && run.delay_ms < rules_.min_delay_ms) {
     held_.delay_ms += run.delay_ms;
     ++counts_.dropped;
     return;
@@ -107,7 +109,7 @@ void Timeline::Emit(const Span& frame) {
 void Timeline::Finish(int64_t end_ms) {
   if (pending_.present) end_ms = std::max(end_ms, pending_.start_ms);
   ClosePending(end_ms);
-  if (run_.present) Decide(std::move(run_));
+  if (run_.present) Decide(std::move(run_), true);
   run_ = Span();
   if (held_.present) Emit(held_);
   held_ = Span();

@@ -16,7 +16,8 @@ struct VideoClick {
 };
 
 struct TimelineRules {
-  int32_t min_delay_ms = 0;  // shorter frames are dropped; their time goes to the frame before
+  int32_t min_delay_ms = 0;  // shorter frames are dropped, but for the first and the last;
+                             // their time goes to the frame before
   int32_t max_delay_ms = 0;  // 0: no maximum
   std::vector<VideoClick> clicks;
 };
@@ -62,7 +63,7 @@ class Timeline {
   void ClosePending(int64_t end_ms);
   static bool Joins(const Span& to, const Span& next);
   static void Join(Span* to, const Span& next);
-  void Decide(Span run);
+  void Decide(Span run, bool last);
   void Emit(const Span& frame);
 
   TimelineRules rules_;
