@@ -27,4 +27,15 @@ if(benchmark_FOUND)
     add_executable(qv_bench ${BENCH_SOURCES})
     target_link_libraries(qv_bench PRIVATE qv_writer qv_core qv_fake_platform benchmark::benchmark)
   endif()
+  # Recordings in: import speed and memory, the tolerance table, the hand-out.
+  find_package(ZLIB REQUIRED)
+  add_executable(qv_video_bench bench/video/video_bench.cpp)
+  target_link_libraries(qv_video_bench PRIVATE qv_video qv_decode qv_png qv_writer qv_core
+    qv_fake_platform benchmark::benchmark ZLIB::ZLIB)
+  target_compile_definitions(qv_video_bench PRIVATE
+    QVM_PATH="$<TARGET_FILE:qvm>"
+    QV_BENCH_CACHE="${CMAKE_BINARY_DIR}/bench-video"
+    QV_SHARED_SCREEN="${CMAKE_SOURCE_DIR}/../shared/data/screen"
+    QV_PLAYER_EXE="${CMAKE_SOURCE_DIR}/build/win32/QV_MoviePlayer.exe")
+  add_dependencies(qv_video_bench qvm)
 endif()

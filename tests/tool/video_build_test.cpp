@@ -106,8 +106,10 @@ TEST(QvmVideo, LosslessRecordingsComeBackPixelForPixel) {
 
 TEST(QvmVideo, LossyRecordingStaysWithinTheToleranceOfItsDecodedPictures) {
   ScratchDir dir("lossy");
-  const std::string recording = Record(dir, DistinctPictures(6, 64, 48), 10, "-c:v libx264 -crf 23 -pix_fmt yuv420p", "r.mkv");
-  // At tolerance 0 the movie holds the decoded pictures themselves.
+  // 70 pixels: not a whole number of the converter's runs of 8 or 16.
+  const std::string recording = Record(dir, DistinctPictures(6, 70, 48), 10, "-c:v libx264 -crf 23 -pix_fmt yuv420p", "r.mkv");
+  const std::string decode = "ffmpeg -nostdin -loglevel error -i '" + recording + "' -pix_fmt rgb24 '" + dir / "d%d.png" + "'";
+  ASSERT_EQ(std::system(decode.c_str()), 0) << decode;
   QvmResult exact = RunQvm({"build", "-o", dir / "exact.QVM", "--video", recording, "--tolerance", "0"});
   ASSERT_EQ(exact.exit_code, 0) << exact.err;
   QvmResult shared = RunQvm({"build", "-o", dir / "shared.QVM", "--video", recording});
@@ -115,11 +117,12 @@ TEST(QvmVideo, LossyRecordingStaysWithinTheToleranceOfItsDecodedPictures) {
   EXPECT_NE(shared.out.find("(h264, tolerance 6)"), std::string::npos) << shared.out;
   auto exact_info = InfoFields(RunQvm({"info", dir / "exact.QVM"}).out);
   auto shared_info = InfoFields(RunQvm({"info", dir / "shared.QVM"}).out);
-  ASSERT_EQ(shared_info["Frames"], exact_info["Frames"]);
   EXPECT_LT(std::stoi(shared_info["Unique rows referenced"]), std::stoi(exact_info["Unique rows referenced"]));
-  for (int n = 0; n < std::stoi(shared_info["Frames"]); ++n) {
-    EXPECT_LE(LargestDifference(Frame(dir / "shared.QVM", n, dir / "a.png"), Frame(dir / "exact.QVM", n, dir / "b.png")), 6)
-        << "frame " << n;
+  ASSERT_EQ(shared_info["Frames"], "6");
+  for (int n = 0; n < 6; ++n) {
+    const Picture decoded = ReadPicture(dir / ("d" + std::to_string(n + 1) + ".png"));
+    EXPECT_TRUE(Frame(dir / "exact.QVM", n, dir / "a.png").bgr == decoded.bgr) << "frame " << n;
+    EXPECT_LE(LargestDifference(Frame(dir / "shared.QVM", n, dir / "a.png"), decoded), 6) << "frame " << n;
   }
 }
 

@@ -166,12 +166,23 @@ void Convert(SwsContext** scaler, const AVFrame* frame, Picture* picture, int32_
     sws_setColorspaceDetails(*scaler, sws_getCoefficients(SwsColourspace(frame->colorspace)),
                              full_range, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
   }
+  // swscale's fast YUV paths convert whole runs of 8 or 16 pixels and leave
+  // the last pixels of a row unconverted when the row has no room for the
+  // whole run: rows are written 16 pixels wider and closed up afterwards.
+  const size_t row_bytes = size_t(width) * 3;
+  const size_t padded = (size_t(width) + 15) / 16 * 16 * 3;
   picture->width = width;
   picture->height = height;
-  picture->bgr.resize(size_t(width) * height * 3);
+  picture->bgr.resize(padded * size_t(height) + 64);
   uint8_t* planes[4] = {picture->bgr.data(), nullptr, nullptr, nullptr};
-  int strides[4] = {width * 3, 0, 0, 0};
+  int strides[4] = {int(padded), 0, 0, 0};
   sws_scale(*scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+  if (padded != row_bytes) {
+    for (int32_t y = 1; y < height; ++y) {
+      std::memmove(picture->bgr.data() + size_t(y) * row_bytes, picture->bgr.data() + size_t(y) * padded, row_bytes);
+    }
+  }
+  picture->bgr.resize(row_bytes * size_t(height));
 }
 
 }  // namespace
