@@ -316,11 +316,12 @@ int BuildFromVideo(const CommandArgs& args) {
   };
 
   Progress progress(facts.frames_guess);
-  Picture picture, before_start;
+  Picture before_start;
   bool have_before_start = false;
+  bool rows_are_previous = false;  // rows holds the list of the picture just before
   int64_t time_ms = 0, first_ms = -1, last_ms = -1, read = 0;
   bool cut_at_end = false;
-  while (source.Next(&picture, &time_ms)) {
+  while (const Picture* picture = source.Next(&time_ms)) {
     ++read;
     if (plan.end_ms >= 0 && time_ms >= plan.end_ms) {
       cut_at_end = true;
@@ -328,15 +329,21 @@ int BuildFromVideo(const CommandArgs& args) {
     }
     // The picture on screen at --start is the last one before it.
     if (time_ms < plan.start_ms) {
-      std::swap(picture, before_start);
+      before_start = *picture;
       have_before_start = true;
+      rows_are_previous = false;
       continue;
     }
-    if (have_before_start && time_ms > plan.start_ms) timeline.Add(plan.start_ms, row_list(before_start));
+    if (have_before_start && time_ms > plan.start_ms) {
+      timeline.Add(plan.start_ms, row_list(before_start));
+      rows_are_previous = true;
+    }
     have_before_start = false;
     if (first_ms < 0) first_ms = time_ms;
     last_ms = time_ms;
-    timeline.Add(time_ms, row_list(picture));
+    // A picture that decoded to the same pixels has the same rows.
+    timeline.Add(time_ms, source.repeated() && rows_are_previous ? rows : row_list(*picture));
+    rows_are_previous = true;
     progress.Update(read, timeline.counts().frames, store.size());
   }
   progress.Done();

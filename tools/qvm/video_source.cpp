@@ -21,7 +21,10 @@ struct VideoSource::State {
   AVPacket* packet = nullptr;
   AVPacket* first_packet = nullptr;  // read ahead while judging the stream
   AVFrame* frame = nullptr;
+  AVFrame* previous = nullptr;  // the frame before, to tell a repeat
   SwsContext* scaler = nullptr;
+  Picture picture;
+  bool repeated = false;
   int stream = -1;
   AVRational time_base{1, 1000};
   int32_t out_width = 0, out_height = 0;
@@ -36,6 +39,7 @@ struct VideoSource::State {
   ~State() {
     sws_freeContext(scaler);
     av_frame_free(&frame);
+    av_frame_free(&previous);
     av_packet_free(&first_packet);
     av_packet_free(&packet);
     avcodec_free_context(&decoder);
@@ -108,7 +112,8 @@ VideoSource::VideoSource(const std::string& path) : s_(new State) {
   s_->time_base = stream->time_base;
   s_->packet = av_packet_alloc();
   s_->frame = av_frame_alloc();
-  if (!s_->packet || !s_->frame) throw std::bad_alloc();
+  s_->previous = av_frame_alloc();
+  if (!s_->packet || !s_->frame || !s_->previous) throw std::bad_alloc();
 
   const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0) s_->nominal_frame_ms = av_rescale(1000, rate.den, rate.num);
@@ -146,6 +151,7 @@ const VideoFacts& VideoSource::facts() const { return s_->facts; }
 const DecodeDamage& VideoSource::damage() const { return s_->damage; }
 int64_t VideoSource::last_duration_ms() const { return s_->last_duration_ms; }
 int64_t VideoSource::nominal_frame_ms() const { return s_->nominal_frame_ms; }
+bool VideoSource::repeated() const { return s_->repeated; }
 
 void VideoSource::SetOutputSize(int32_t width, int32_t height) {
   s_->out_width = width;
@@ -185,20 +191,41 @@ void Convert(SwsContext** scaler, const AVFrame* frame, Picture* picture, int32_
   picture->bgr.resize(row_bytes * size_t(height));
 }
 
+// The same size, format and pixels, plane by plane, leaving out the padding
+// at the rows' ends.
+bool SamePixels(const AVFrame* a, const AVFrame* b) {
+  if (!a->data[0] || a->width != b->width || a->height != b->height || a->format != b->format) return false;
+  const AVPixelFormat format = AVPixelFormat(a->format);
+  const AVPixFmtDescriptor* about = av_pix_fmt_desc_get(format);
+  if (!about || (about->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL))) return false;
+  for (int plane = 0; plane < av_pix_fmt_count_planes(format); ++plane) {
+    const int row_bytes = av_image_get_linesize(format, a->width, plane);
+    const int rows = plane == 1 || plane == 2 ? AV_CEIL_RSHIFT(a->height, about->log2_chroma_h) : a->height;
+    if (row_bytes <= 0) return false;
+    for (int y = 0; y < rows; ++y) {
+      if (std::memcmp(a->data[plane] + ptrdiff_t(y) * a->linesize[plane],
+                      b->data[plane] + ptrdiff_t(y) * b->linesize[plane], size_t(row_bytes)) != 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-bool VideoSource::Next(Picture* picture, int64_t* time_ms, bool convert) {
+const Picture* VideoSource::Next(int64_t* time_ms) {
   State& s = *s_;
   for (;;) {
     int code = avcodec_receive_frame(s.decoder, s.frame);
     if (code == 0) break;
-    if (code == AVERROR_EOF) return false;
+    if (code == AVERROR_EOF) return nullptr;
     if (code != AVERROR(EAGAIN)) {
       ++s.damage.errors;
-      if (s.flushing) return false;
+      if (s.flushing) return nullptr;
       continue;
     }
-    if (s.flushing) return false;
+    if (s.flushing) return nullptr;
     AVPacket* packet = s.first_packet ? s.first_packet : s.packet;
     if (!s.first_packet) {
       code = av_read_frame(s.format, packet);
@@ -241,7 +268,9 @@ bool VideoSource::Next(Picture* picture, int64_t* time_ms, bool convert) {
                            ? av_rescale_q(frame->pkt_duration, s.time_base, AVRational{1, 1000})
                            : 0;
   *time_ms = time;
-  if (convert) Convert(&s.scaler, frame, picture, s.out_width, s.out_height);
-  av_frame_unref(frame);
-  return true;
+  s.repeated = s.picture.width == s.out_width && s.picture.height == s.out_height && SamePixels(frame, s.previous);
+  if (!s.repeated) Convert(&s.scaler, frame, &s.picture, s.out_width, s.out_height);
+  av_frame_unref(s.previous);
+  av_frame_move_ref(s.previous, frame);
+  return &s.picture;
 }

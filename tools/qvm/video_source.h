@@ -39,10 +39,12 @@ class VideoSource {
   void SetOutputSize(int32_t width, int32_t height);
 
   // The next picture in presentation order and its time in milliseconds
-  // from the first picture's. With convert false only the time is read and
-  // the picture is left as it was (for pictures before the cut's start).
-  // False at the end of the stream.
-  bool Next(Picture* picture, int64_t* time_ms, bool convert = true);
+  // from the first picture's; nullptr at the end of the stream. The picture
+  // stays as it is until the next call.
+  const Picture* Next(int64_t* time_ms);
+  // The picture just handed out decoded to the same pixels as the one
+  // before it (and so was not converted again): on a still screen most do.
+  bool repeated() const;
   // The last picture's own duration as the stream gives it; 0 when unknown.
   int64_t last_duration_ms() const;
   // Milliseconds one picture lasts at the stream's nominal rate; 0 unknown.
