@@ -322,11 +322,11 @@ int BuildFromVideo(const CommandArgs& args) {
   int64_t time_ms = 0, first_ms = -1, last_ms = -1, read = 0;
   bool cut_at_end = false;
   while (const Picture* picture = source.Next(&time_ms)) {
-    ++read;
     if (plan.end_ms >= 0 && time_ms >= plan.end_ms) {
       cut_at_end = true;
       break;
     }
+    ++read;
     // The picture on screen at --start is the last one before it.
     if (time_ms < plan.start_ms) {
       before_start = *picture;
@@ -371,6 +371,11 @@ int BuildFromVideo(const CommandArgs& args) {
   if (counts.shortened) std::printf(", %lld cut to --max-delay", static_cast<long long>(counts.shortened));
   if (counts.clicks_ignored) {
     std::printf(", %lld clicks on a frame already waiting ignored", static_cast<long long>(counts.clicks_ignored));
+  }
+  // A file cut short still plays up to the cut; the author should know.
+  const double announced_s = facts.seconds_guess;
+  if (!cut_at_end && announced_s > 2 && double(end_ms) / 1000 < announced_s * 0.9) {
+    std::printf(", the pictures end at %.1f s of the %.1f s the file announces", double(end_ms) / 1000, announced_s);
   }
   if (source.damage().errors) {
     std::printf(", %lld decoding errors in %lld packets", static_cast<long long>(source.damage().errors),
