@@ -23,7 +23,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "movie/locator.h"
+#include "movie/frame_index.h"
+#include "movie/movie_layout.h"
 #include "player/geometry.h"
 #include "player/show_frame.h"
 #include "qvm/movie_writer.h"
@@ -79,19 +80,10 @@ struct Fixture {
   Fixture() {
     path = MakeTypicalMovie();
     Player& p = *player;
-    std::snprintf(p.movie.flow_path, kPathSize, "%s", path.c_str());
-    std::snprintf(p.movie.stack_path, kPathSize, "%s", path.c_str());
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    int c;
-    while ((c = std::fgetc(f)) != 0xFF && c != EOF) ++p.movie.LastFlowByte;
-    std::fclose(f);
-    p.movie.LastFlowByte += 1;
-    p.movie.FirstStackByte = p.movie.LastFlowByte + 3;
-    p.movie.StackWid = kWid;
-    p.movie.MaxFrameHgt = kHgt;
+    ReadLayout(MovieKind::kMovieFile, path, path, &p.movie);
     p.canvases = CreateCanvases();
     p.geometry = {1000, kWid, kHgt, 0, 0, kWid, kHgt};
-    BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
+    BuildFrameIndex(p.movie, &p.index, p.canvases.InactiveCanvas.pixels);
     if (p.index.LastFrame != kFrames - 1) {
       std::fprintf(stderr, "indexed %d frames, expected %d\n", p.index.LastFrame + 1, kFrames);
       std::exit(1);
@@ -133,7 +125,7 @@ BENCHMARK(BM_PlainRowCopy);
 void BM_BuildFrameIndex(benchmark::State& state) {
   Player& p = *Movie().player;
   for (auto _ : state) {
-    BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
+    BuildFrameIndex(p.movie, &p.index, p.canvases.InactiveCanvas.pixels);
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * p.movie.LastFlowByte);
 }

@@ -11,6 +11,7 @@
 
 #include "movie/frame_index.h"
 #include "movie/locator.h"
+#include "player/movie_readers.h"
 #include "movie/settings.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -79,12 +80,12 @@ int main() {
 
   Player& p = ThePlayer();
   p.movie = LocateMovie();
-  p.settings = ReadSettings(p.movie, false);
+  ReadSettings(p.movie, &p.settings, false);
   p.HelpOn = 0;
   ComputeGeometry(&p);
   platform::create_player_window(&p);
   p.canvases = CreateCanvases();
-  BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
+  IndexMovie(p);
   p.Playing = 0;  // the presentations the window system asks for start no chain
   platform::show_player_window();
   HandlePending();

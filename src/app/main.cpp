@@ -1,12 +1,11 @@
 // QV_MoviePlayer entry point: the start-up stages in their fixed order, then
 // the player window's message loop on this, the main thread. Every stage ends
 // the process itself on its own failures.
-#include "movie/frame_index.h"
 #include "movie/locator.h"
-#include "movie/settings.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "player/geometry.h"
+#include "player/movie_readers.h"
 #include "player/player.h"
 
 namespace {
@@ -30,14 +29,14 @@ void WaitForSplashDismissed() {
 int main(int argc, char**) {
   Player* p = &ThePlayer();
   p->movie = LocateMovie();
-  p->settings = ReadSettings(p->movie);
+  TakeSettings(*p);
   p->HelpOn = p->settings.HelpOn;
   ComputeGeometry(p);
   platform::create_player_window(p);
   platform::start_splash(p);
   WaitForSplashWindow();
   p->canvases = CreateCanvases();
-  BuildFrameIndex(&p->movie, &p->settings, &p->index, p->canvases.InactiveCanvas.pixels);
+  IndexMovie(*p);
   p->CurrentFrame = 0;
   // Started with any argument, the player does not wait for the viewer to
   // click the splash away.

@@ -1,15 +1,8 @@
 #include "movie/frame_index.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <cstring>
-
 #include "movie/flow_text.h"
 #include "movie/line_reader.h"
 #include "movie/row_list.h"
-#include "platform/failure.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -19,61 +12,56 @@ void SkipRestOfLine(LineReader* flow, char* line) {
   }
 }
 
-// A cut name could never be confirmed against its frame line, and every
-// request for the frame would index the movie again.
-[[noreturn]] void RefuseLongName(int64_t offset) {
-  char text[128];
-  std::snprintf(text, sizeof text,
-                "The frame name at offset %lld is longer than 48 characters.",
-                static_cast<long long>(offset));
-  FailBox(text, "Exiting...", platform::kBoxSystemModalError);
-}
-
-int32_t LoadInactiveRecord(const MovieSource& movie, LineReader* flow, char* line,
-                           uint8_t* inactive_pixels) {
+// The stack is opened before the row list is read, so a movie whose stack is
+// missing says so even when its row list is malformed.
+IndexFault LoadInactiveRecord(const MovieSource& movie, LineReader* flow, char* line,
+                              uint8_t* inactive_pixels) {
   StackFile stack;
-  if (!stack.open(movie.stack_path)) FailTag("No file '%s'", movie.stack_path);
-  if (!flow->read(line, kLineSize) || line[0] != '$') FailTag("GrayFrameErr1");
-  int32_t rows = LoadRowList(line, stack, movie.StackWid, movie.FirstStackByte, inactive_pixels);
+  if (!stack.open(movie.stack_path.c_str())) return IndexFault::kNoStack;
+  if (!flow->read(line, kLineSize) || line[0] != '$') return IndexFault::kInactiveNotRows;
+  LoadRowList(line, stack, movie.StackWid, movie.FirstStackByte, inactive_pixels);
   SkipRestOfLine(flow, line);
-  return rows;
+  return IndexFault::kNone;
 }
 
 }  // namespace
 
-void BuildFrameIndex(MovieSource* movie, PlayerSettings* settings, FrameIndex* index,
-                     uint8_t* inactive_pixels) {
+IndexResult BuildFrameIndex(const MovieSource& movie, FrameIndex* index, uint8_t* inactive_pixels) {
+  IndexResult r;
   index->IndexingDone = 0;
-  if (std::strcmp(movie->flow_path, "demoFlow.txt") == 0) {
-    Say(" Using 'demoFlow.txt'\n");
-    struct stat st;
-    if (stat("demoFlow.txt", &st) != 0) FailTag("No 'DemoFlow.txt'");
-    movie->LastFlowByte = st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
-  }
   LineReader flow;
-  if (!flow.open(movie->flow_path) || !flow.seek(movie->FirstFlowByte)) FailTag("NoFlowLO1");
+  if (!flow.open(movie.flow_path.c_str()) || !flow.seek(movie.FirstFlowByte)) {
+    r.fault = IndexFault::kNoFlow;
+    return r;
+  }
   static char line[kLineSize];
   bool more = flow.read(line, kLineSize);
   int32_t count = 0;
-  int32_t inactive_rows = -1;
-  while (more && flow.position() < movie->LastFlowByte) {
+  while (more && flow.position() < movie.LastFlowByte) {
     if (MatchesKeyword(line, "StopReading")) break;
     if (line[0] == '~') {
       if (count == kMaxFrames) {
-        Say("Indexing stopped at %d frames\n", kMaxFrames);
+        r.stopped_at_limit = true;
         break;
       }
-      if (FrameNameLength(line) > kMaxFrameName) RefuseLongName(flow.line_offset());
+      // A cut name could never be confirmed against its frame line, and
+      // every request for the frame would index the movie again.
+      if (FrameNameLength(line) > kMaxFrameName) {
+        r.fault = IndexFault::kLongName;
+        r.fault_offset = flow.line_offset();
+        return r;
+      }
       CopyText(line + 1, index->names[count], kMaxFrameName);
       index->offsets[count] = static_cast<int32_t>(flow.line_offset());
       ++count;
     } else if (MatchesKeyword(line, "InactiveFrame")) {
-      inactive_rows = LoadInactiveRecord(*movie, &flow, line, inactive_pixels);
+      r.fault = LoadInactiveRecord(movie, &flow, line, inactive_pixels);
+      if (r.fault != IndexFault::kNone) return r;
+      r.has_inactive = true;
     }
     more = flow.read(line, kLineSize);
   }
-  flow.close();
   index->LastFrame = count - 1;
   index->IndexingDone = 2;
-  if (inactive_rows == -1) settings->inactive_x = -1;
+  return r;
 }

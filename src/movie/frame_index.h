@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "movie/movie_source.h"
-#include "movie/settings.h"
 
 struct FrameIndex {
   char names[kMaxFrames][kMaxFrameName + 1] = {};
@@ -16,10 +15,23 @@ struct FrameIndex {
   std::atomic<int32_t> IndexingDone{0};
 };
 
-// Reads the flow once from FirstFlowByte. Loads every inactive record into
-// inactive_pixels (a canvas) in turn and turns the inactive picture off
-// (settings->inactive_x = -1) when there is none. Indexing stops at a
-// "StopReading" line and after 50,000 frames; a frame name longer than 48
-// characters refuses the movie. Ends the process on a failure.
-void BuildFrameIndex(MovieSource* movie, PlayerSettings* settings, FrameIndex* index,
-                     uint8_t* inactive_pixels);
+enum class IndexFault {
+  kNone,
+  kNoFlow,          // the flow file cannot be opened
+  kNoStack,         // an inactive record, and the stack file cannot be opened
+  kInactiveNotRows, // the line after "InactiveFrame" is not a row list
+  kLongName,        // a frame name longer than 48 characters, at fault_offset
+};
+
+struct IndexResult {
+  IndexFault fault = IndexFault::kNone;
+  int64_t fault_offset = 0;
+  bool has_inactive = false;      // an inactive record was met
+  bool stopped_at_limit = false;  // indexing stopped at 50,000 frames
+};
+
+// Reads the flow once from FirstFlowByte into the index. Loads every inactive
+// record into inactive_pixels (a canvas) in turn. Indexing stops at a
+// "StopReading" line and after 50,000 frames. On a fault the index is left
+// incomplete and the caller decides what follows.
+IndexResult BuildFrameIndex(const MovieSource& movie, FrameIndex* index, uint8_t* inactive_pixels);

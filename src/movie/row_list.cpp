@@ -92,7 +92,7 @@ namespace {
 // Where a row's bytes lie in the stack, and how many whole pixels it holds there;
 // false when the row copies nothing.
 bool RowSpan(const char* code, const StackFile& stack, int64_t row_bytes, int64_t copy_bytes,
-             int32_t first_stack_byte, int32_t* index, int64_t* offset, int64_t* count) {
+             int64_t first_stack_byte, int32_t* index, int64_t* offset, int64_t* count) {
   *index = RowIndex(code);
   if (*index < 0) return false;
   *offset = first_stack_byte + int64_t{*index} * row_bytes;
@@ -107,7 +107,7 @@ bool RowSpan(const char* code, const StackFile& stack, int64_t row_bytes, int64_
 }  // namespace
 
 int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
-                    int32_t first_stack_byte, uint8_t* canvas, int32_t* held_rows) {
+                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows) {
   const int32_t rows = RowCount(row_list);
   const int32_t shown_rows = rows < kMaxRows ? rows : kMaxRows;
   const int32_t wid = stack_wid < kMaxStackWid ? stack_wid : kMaxStackWid;

@@ -58,4 +58,4 @@ bool FileStatus(const char* path, int64_t* size, int64_t* mtime);
 // table is kept up to date. Screen movies change few rows from one frame to
 // the next, so this saves most of the copying.
 int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
-                    int32_t first_stack_byte, uint8_t* canvas, int32_t* held_rows = nullptr);
+                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows = nullptr);

@@ -91,10 +91,11 @@ void ApplyDirective(const char* line, PlayerSettings* s) {
   }
 }
 
-PlayerSettings ReadSettings(const MovieSource& movie, bool echo) {
-  PlayerSettings s;
+bool ReadSettings(const MovieSource& movie, PlayerSettings* settings, bool echo) {
+  PlayerSettings& s = *settings;
+  s = PlayerSettings();
   LineReader flow;
-  if (!flow.open(movie.flow_path) || !flow.seek(movie.FirstFlowByte)) FailTag("NoFlowEx1");
+  if (!flow.open(movie.flow_path.c_str()) || !flow.seek(movie.FirstFlowByte)) return false;
   static char line[kLineSize];
   // The first line gets the short buffer: in an appended movie it is the rest
   // of the marker line.
@@ -105,7 +106,11 @@ PlayerSettings ReadSettings(const MovieSource& movie, bool echo) {
     ApplyDirective(line, &s);
     more = flow.read(line, kLineSize);
   }
-  flow.close();
-  if (s.inactive_y < 0 || s.inactive_wid <= 0 || s.inactive_hgt <= 0) s.inactive_x = -1;
-  return s;
+  return true;
+}
+
+void SettleInactiveLook(PlayerSettings* s, bool flow_has_inactive) {
+  if (!flow_has_inactive || s->inactive_y < 0 || s->inactive_wid <= 0 || s->inactive_hgt <= 0) {
+    s->inactive_x = -1;
+  }
 }

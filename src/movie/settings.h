@@ -19,8 +19,15 @@ struct PlayerSettings {
   int32_t WindowRoundingStyle = 0;  // 0 or 1
 };
 
-// echo: write each header line to standard output, as the player does.
-PlayerSettings ReadSettings(const MovieSource& movie, bool echo = true);
+// Reads the header into *settings, echoing each line to standard output when
+// echo is set, as the player does. False when the flow cannot be read.
+bool ReadSettings(const MovieSource& movie, PlayerSettings* settings, bool echo = true);
+
+// The inactive picture shows only when the header gives its live rectangle a
+// place and a size and the flow holds an inactive record; otherwise its x
+// becomes -1. Nothing turns it back on, so a later index of a rewritten flow
+// can only take it away.
+void SettleInactiveLook(PlayerSettings* settings, bool flow_has_inactive);
 
 // Applies one header line to the settings (exposed for tests).
 void ApplyDirective(const char* line, PlayerSettings* s);

@@ -68,8 +68,9 @@ void ComputeGeometry(Player* p) {
   struct stat st;
   if (stat("noNotes.txt", &st) == 0) p->StopAtEnd = 0;
   Say("StackWid=%d  MaxFrameHgt=%d \n", m.StackWid, m.MaxFrameHgt);
-  Say("FirstFlowByte=%d   LastFlowByte=%d ", m.FirstFlowByte, m.LastFlowByte);
-  Say("FirstStackByte=%d\n", m.FirstStackByte);
+  // The layout reader has refused offsets beyond 32 bits.
+  Say("FirstFlowByte=%d   LastFlowByte=%d ", int(m.FirstFlowByte), int(m.LastFlowByte));
+  Say("FirstStackByte=%d\n", int(m.FirstStackByte));
   Say("Help=%d   Notes=%d ", s.HelpOn, p->StopAtEnd.load());
 }
 

@@ -52,7 +52,7 @@ struct Player {
   // FrameCanvas row holds (-1: not known), so unchanged rows are not copied.
   StackFile stack;
   LineReader flow;
-  int64_t flow_size = -1, flow_mtime = -1;
+  FileStamp index_stamp;  // the flow file as the index was built from it
   int32_t held_rows[kMaxRows];
   Player() { ForgetHeldRows(); }
   void ForgetHeldRows() {

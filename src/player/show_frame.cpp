@@ -9,6 +9,7 @@
 #include "movie/timing_line.h"
 #include "platform/failure.h"
 #include "player/clock.h"
+#include "player/movie_readers.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ char g_line[kLineSize];  // main thread only
 
 // Step 1: which frame, if any, and its console line. Returns -1 for none.
 int32_t ChooseFrame(Player& p, int32_t n) {
+  // A movie rewritten since it was indexed may hold the frame by now.
+  if (n > p.index.LastFrame && FlowChangedSinceIndex(p)) Reindex(p);
   const int32_t last = p.index.LastFrame;
   if (n >= 0 && n <= last) {
     Say("Frame %d: %s\n", n, p.index.names[n]);
@@ -45,24 +48,10 @@ bool FrameLineConfirmed(Player& p, LineReader* flow, int32_t n) {
   return std::strcmp(name, p.index.names[n]) == 0;
 }
 
-void Reindex(Player& p) {
-  p.ForgetHeldRows();
-  Say("Reloading Offsets... \n");
-  BuildFrameIndex(&p.movie, &p.settings, &p.index, p.canvases.InactiveCanvas.pixels);
-  Say(" Done\n");
-}
-
 // The flow, like the stack, stays open between presentations while the file
-// keeps its size and time stamp; a missing flow ends the process.
+// keeps its size and time stamp.
 LineReader& OpenFlow(Player& p) {
-  int64_t size, mtime;
-  const char* path = p.movie.flow_path;
-  if (!FileStatus(path, &size, &mtime)) FailTag("No file '%s'", path);
-  if (!p.flow.is_open() || size != p.flow_size || mtime != p.flow_mtime) {
-    if (!p.flow.open(path)) FailTag("No file '%s'", path);
-    p.flow_size = size;
-    p.flow_mtime = mtime;
-  }
+  FollowRewrittenFlow(p);
   // A flow that ends inside its last frame record must not lend that record
   // bytes of the end byte, the width field or the stack.
   p.flow.set_end(p.movie.LastFlowByte);
@@ -73,7 +62,7 @@ LineReader& OpenFlow(Player& p) {
 // (another size or time stamp) is opened afresh and nothing held is trusted.
 void OpenStack(Player& p) {
   int64_t size, mtime;
-  const char* path = p.movie.stack_path;
+  const char* path = p.movie.stack_path.c_str();
   if (!FileStatus(path, &size, &mtime)) FailTag("No file '%s'", path);
   if (p.stack.is_open() && size == p.stack.size() && mtime == p.stack.mtime()) return;
   p.ForgetHeldRows();

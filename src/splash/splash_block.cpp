@@ -47,7 +47,7 @@ int32_t SplashLineHeight(const char* line) {
 
 void DrawSplashBlock(const MovieSource& movie) {
   LineReader flow;
-  if (!flow.open(movie.flow_path) || !flow.seek(movie.FirstFlowByte)) FailTag("NoFlowS1");
+  if (!flow.open(movie.flow_path.c_str()) || !flow.seek(movie.FirstFlowByte)) FailTag("NoFlowS1");
   // 296 bytes, as the block has always been read: a longer line comes in
   // pieces and each piece is a line of its own.
   char line[kShortLineSize];

@@ -5,13 +5,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteInput("flow", data, size);
   MovieSource m;
-  std::snprintf(m.flow_path, kPathSize, "flow");
+  m.flow_path = "flow";
   m.LastFlowByte = static_cast<int32_t>(size);
-  fuzz::Run([&] { ReadSettings(m); });
+  fuzz::Run([&] {
+    PlayerSettings s;
+    ReadSettings(m, &s);
+  });
   // An appended flow starts after the marker: any start within the file.
   if (size > 2) {
     m.FirstFlowByte = data[0] % size;
-    fuzz::Run([&] { ReadSettings(m); });
+    fuzz::Run([&] {
+      PlayerSettings s;
+      ReadSettings(m, &s);
+    });
   }
   return 0;
 }

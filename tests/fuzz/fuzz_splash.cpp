@@ -6,7 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteInput("flow", data, size);
   fake::Reset();
   MovieSource m;
-  std::snprintf(m.flow_path, kPathSize, "flow");
+  m.flow_path = "flow";
   m.LastFlowByte = static_cast<int32_t>(size);
   fuzz::Run([&] { PaintSplash(m, 2); });
   return 0;

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "movie/locator.h"
+#include "movie/movie_layout.h"
+#include "player/movie_readers.h"
 #include "player/geometry.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
@@ -18,13 +19,8 @@ MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes) {
   std::string path = dir + "/movie.QVM";
   EXPECT_TRUE(WriteFile(path, MovieFileBytes(bytes)));
   MovieSource m;
-  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
-  std::snprintf(m.stack_path, sizeof m.stack_path, "%s", path.c_str());
-  m.FirstFlowByte = 0;
-  m.LastFlowByte = static_cast<int32_t>(bytes.flow.size());
-  m.FirstStackByte = m.LastFlowByte + 3;
-  m.StackWid = bytes.width;
-  m.MaxFrameHgt = FirstRowListRows(m.flow_path, 0, m.LastFlowByte);
+  // Movies made to be damaged may break a limit; they are read all the same.
+  ReadLayout(MovieKind::kMovieFile, path, path, &m);
   return m;
 }
 
@@ -32,7 +28,7 @@ MovieSource WriteFlowFile(const std::string& flow, const std::string& before, in
   std::string path = TempDir("flow") + "/movie.QVM";
   EXPECT_TRUE(WriteFile(path, before + flow));
   MovieSource m;
-  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", path.c_str());
+  m.flow_path = path;
   m.FirstFlowByte = int32_t(before.size());
   m.LastFlowByte = last >= 0 ? last : int32_t(before.size() + flow.size());
   return m;
@@ -47,9 +43,9 @@ std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& byt
     std::memset(c.pixels, 0, size_t(platform::kCanvasWid) * platform::kCanvasHgt * 3);
   }
   testing::internal::CaptureStdout();
-  p->settings = ReadSettings(p->movie);
+  TakeSettings(*p);
   ComputeGeometry(p.get());
-  BuildFrameIndex(&p->movie, &p->settings, &p->index, p->canvases.InactiveCanvas.pixels);
+  IndexMovie(*p);
   testing::internal::GetCapturedStdout();
   fake::state().draws.clear();
   fake::state().threads.clear();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "movie/frame_index.h"
+#include "movie/movie_layout.h"
+#include "player/movie_readers.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
 #include "support/player_fixture.h"
@@ -20,11 +22,13 @@ class FrameIndexTest : public ::testing::Test {
     p_ = std::make_unique<Player>();
     p_->movie = WriteMovieFile(dir_, bytes);
     p_->settings.inactive_x = 5;
+    p_->settings.inactive_y = p_->settings.inactive_wid = p_->settings.inactive_hgt = 1;
     canvas_.assign(size_t(9000) * 2400, 0);
+    p_->canvases.InactiveCanvas.pixels = canvas_.data();
     testing::internal::CaptureStdout();
     int code = -1;
     try {
-      BuildFrameIndex(&p_->movie, &p_->settings, &p_->index, canvas_.data());
+      IndexMovie(*p_);
     } catch (const fake::Exited& e) {
       code = e.code;
     }
@@ -133,13 +137,20 @@ TEST_F(FrameIndexTest, StopsAfterFiftyThousandFrames) {
 TEST_F(FrameIndexTest, ExternalFlowIsMeasuredAnew) {
   MovieBytes bytes = EncodeMovie(SmallMovie(2, 4, 3));
   InDir in(dir_);
-  ASSERT_TRUE(WriteFile("demoFlow.txt", bytes.flow + "~late\r\n$\r\nt\r\n# -99\r\n"));
+  ASSERT_TRUE(WriteFile("demoFlow.txt", bytes.flow));
+  ASSERT_TRUE(WriteFile("demoStack.kts", MovieFileBytes(bytes).substr(bytes.flow.size() + 1)));
   p_ = std::make_unique<Player>();
-  std::snprintf(p_->movie.flow_path, kPathSize, "demoFlow.txt");
-  p_->movie.LastFlowByte = int32_t(bytes.flow.size());
+  ReadLayout(MovieKind::kExternalPair, "demoFlow.txt", "demoStack.kts", &p_->movie);
   testing::internal::CaptureStdout();
-  BuildFrameIndex(&p_->movie, &p_->settings, &p_->index, nullptr);
+  IndexMovie(*p_);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), " Using 'demoFlow.txt'\n");
+  EXPECT_EQ(p_->index.LastFrame, 1);
+  // The flow grows; a re-index takes its new end from the layout read again.
+  ASSERT_TRUE(WriteFile("demoFlow.txt", bytes.flow + "~late\r\n$\r\nt\r\n# -99\r\n"));
+  testing::internal::CaptureStdout();
+  Reindex(*p_);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Reloading Offsets... \n Using 'demoFlow.txt'\n Done\n");
   EXPECT_EQ(p_->index.LastFrame, 2);
   EXPECT_STREQ(p_->index.names[2], "late");
 }

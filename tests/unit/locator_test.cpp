@@ -53,8 +53,8 @@ TEST_F(LocatorTest, AppendedMovieWinsOverEveryOtherSource) {
   fake::state().dir_files = {"a.QVM"};
   MovieSource m;
   ASSERT_EQ(Locate(&m), -1);
-  EXPECT_STREQ(m.flow_path, kPlayer.c_str());
-  EXPECT_STREQ(m.stack_path, kPlayer.c_str());
+  EXPECT_EQ(m.flow_path, kPlayer.c_str());
+  EXPECT_EQ(m.stack_path, kPlayer.c_str());
   EXPECT_EQ(m.FirstFlowByte, int32_t(kImage.size() + 94));
   EXPECT_EQ(m.LastFlowByte, int32_t(kImage.size() + 96 + movie_.flow.size()));
   EXPECT_EQ(m.FirstStackByte, m.LastFlowByte + 3);
@@ -89,7 +89,7 @@ TEST_F(LocatorTest, OwnNameIsCutBeforeACharacterAbove127) {
   Write("QV_Player", kImage + AppendedBytes(movie_));
   MovieSource m;
   ASSERT_EQ(Locate(&m), -1);
-  EXPECT_STREQ(m.flow_path, "QV_Player");
+  EXPECT_EQ(m.flow_path, "QV_Player");
 }
 
 TEST_F(LocatorTest, SingleMovieFileAndThePassedOverBackMovie) {
@@ -102,7 +102,7 @@ TEST_F(LocatorTest, SingleMovieFileAndThePassedOverBackMovie) {
     fake::state().dir_files = files;
     MovieSource m;
     ASSERT_EQ(Locate(&m), -1);
-    EXPECT_STREQ(m.flow_path, "a.QVM");
+    EXPECT_EQ(m.flow_path, "a.QVM");
     EXPECT_EQ(m.FirstFlowByte, 0);
     EXPECT_EQ(m.LastFlowByte, int32_t(movie_.flow.size()));
     EXPECT_EQ(m.FirstStackByte, m.LastFlowByte + 3);
@@ -126,7 +126,7 @@ TEST_F(LocatorTest, SeveralMovieFilesOpenTheDialog) {
     fake::state().dialog_answer = "C:\\other\\b.QVM";
     MovieSource m;
     ASSERT_EQ(Locate(&m), -1);
-    EXPECT_STREQ(m.flow_path, "b.QVM");
+    EXPECT_EQ(m.flow_path, "b.QVM");
     ASSERT_EQ(fake::state().dialogs.size(), 1u);
   }
   const fake::Dialog& d = fake::state().dialogs[0];
@@ -159,8 +159,8 @@ TEST_F(LocatorTest, ExternalPair) {
   std::string stack = MovieFileBytes(movie_).substr(movie_.flow.size() + 1);
   Write("demoStack.kts", stack);
   ASSERT_EQ(Locate(&m), -1);
-  EXPECT_STREQ(m.flow_path, "demoFlow.txt");
-  EXPECT_STREQ(m.stack_path, "demoStack.kts");
+  EXPECT_EQ(m.flow_path, "demoFlow.txt");
+  EXPECT_EQ(m.stack_path, "demoStack.kts");
   EXPECT_EQ(m.FirstFlowByte, 0);
   EXPECT_EQ(m.LastFlowByte, int32_t(movie_.flow.size()));
   EXPECT_EQ(m.FirstStackByte, 2);

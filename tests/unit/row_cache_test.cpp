@@ -41,7 +41,7 @@ class RowCacheTest : public ::testing::Test {
     size_t list = flow.find('$', at);
     std::string rows = flow.substr(list, flow.find('\r', list) - list);
     StackFile stack;
-    ASSERT_TRUE(stack.open(p_->movie.stack_path));
+    ASSERT_TRUE(stack.open(p_->movie.stack_path.c_str()));
     LoadRowList(rows.c_str(), stack, p_->movie.StackWid, p_->movie.FirstStackByte, reference_.data());
     ASSERT_EQ(std::memcmp(reference_.data(), p_->canvases.FrameCanvas.pixels, reference_.size()), 0)
         << "frame " << n;
@@ -51,7 +51,7 @@ class RowCacheTest : public ::testing::Test {
     ASSERT_TRUE(WriteFile(p_->movie.flow_path, MovieFileBytes(bytes_)));
     // Another time stamp, as a rewrite a second later would give.
     struct utimbuf times = {1000000000, 1000000000 + ++rewrites_};
-    utime(p_->movie.flow_path, &times);
+    utime(p_->movie.flow_path.c_str(), &times);
   }
   MoviePlan Movie(int seed) {
     MoviePlan plan = SmallMovie(30, kWid, kHgt);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "movie/settings.h"
+#include "player/movie_readers.h"
 #include "qvm/movie_writer.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
@@ -27,7 +28,7 @@ Read ReadFlow(const std::string& before, const std::string& flow, int32_t last =
   const MovieSource m = WriteFlowFile(flow, before, last);
   testing::internal::CaptureStdout();
   Read r;
-  r.settings = ReadSettings(m);
+  EXPECT_TRUE(ReadSettings(m, &r.settings));
   r.echo = testing::internal::GetCapturedStdout();
   return r;
 }
@@ -112,11 +113,17 @@ TEST(Settings, PairsAndTheInactiveRectangle) {
 
 TEST(Settings, InactiveRectangleRuleAfterTheHeader) {
   auto x_after = [](const std::string& header) {
-    return ReadFlow("", header + "~0\r\n").settings.inactive_x;
+    PlayerSettings s = ReadFlow("", header + "~0\r\n").settings;
+    SettleInactiveLook(&s, true);
+    return s.inactive_x;
   };
   EXPECT_EQ(x_after("InactiveUpperLeft 0 0\r\nInactiveWidHeight 1 1\r\n"), 0);
   EXPECT_EQ(x_after("InactiveUpperLeft 5 5\r\nInactiveWidHeight 0 50\r\n"), -1);
   EXPECT_EQ(x_after("InactiveWidHeight 10 10\r\n"), -1);
+  // Without an inactive record in the flow there is nothing to show.
+  PlayerSettings s = Apply({"InactiveUpperLeft 0 0", "InactiveWidHeight 1 1"});
+  SettleInactiveLook(&s, false);
+  EXPECT_EQ(s.inactive_x, -1);
 }
 
 TEST(Settings, TextFlagsAndDigits) {
@@ -138,11 +145,12 @@ TEST(Settings, TextFlagsAndDigits) {
 }
 
 TEST(Settings, UnreadableFlowIsNoFlowEx1) {
-  MovieSource m;
-  std::snprintf(m.flow_path, sizeof m.flow_path, "/nonexistent/flow");
+  Player p;
+  p.movie.flow_path = "/nonexistent/flow";
+  EXPECT_FALSE(ReadSettings(p.movie, &p.settings));
   testing::internal::CaptureStdout();
   try {
-    ReadSettings(m);
+    TakeSettings(p);
     FAIL() << "returned";
   } catch (const fake::Exited& e) {
     EXPECT_EQ(e.code, 1);

@@ -3,6 +3,8 @@
 // step, and a whole movie played through on the fake platform.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "player/clock.h"
 #include "player/show_frame.h"
 #include "support/fake_platform.h"
@@ -103,6 +105,40 @@ TEST_F(ShowFrameTest, StaleOffsetReindexesThenShows) {
   EXPECT_TRUE(fake::state().draws.empty());
   EXPECT_EQ(Show(2), "Frame 2: 000002\n");
   EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, Frame(2).bgr);
+}
+
+// Another movie renamed over the one playing: its frame lines stand where the
+// old ones stood, but its stack does not. The layout is read again before a
+// row is fetched, and the frame it has beyond the old index is found.
+TEST_F(ShowFrameTest, MovieRenamedOverThePlayingOne) {
+  Load(SmallMovie(3, 5, 4));
+  Show(1);
+  MoviePlan longer = SmallMovie(4, 5, 4);
+  const std::string next = dir_ + "/next.QVM";
+  ASSERT_TRUE(WriteFile(next, MovieFileBytes(EncodeMovie(longer))));
+  ASSERT_EQ(std::rename(next.c_str(), p_->movie.flow_path.c_str()), 0);
+  EXPECT_EQ(Show(2), "Frame 2: 000002\n");
+  EXPECT_EQ(p_->movie.LastFlowByte, int64_t(EncodeMovie(longer).flow.size()));
+  EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, longer.frames[2].picture.bgr);
+  EXPECT_EQ(Show(3), "Reloading Offsets... \n Done\nFrame 3: 000003\n");
+  EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, longer.frames[3].picture.bgr);
+}
+
+// A movie copied over the playing one is read while half written: the index
+// then holds no frame. Once the copy is complete, the next request looks again.
+TEST_F(ShowFrameTest, MovieCopiedOverThePlayingOne) {
+  Load(SmallMovie(3, 5, 4));
+  MoviePlan none = SmallMovie(3, 5, 4);
+  none.stop_reading_before = 0;
+  ASSERT_TRUE(WriteFile(p_->movie.flow_path, MovieFileBytes(EncodeMovie(none))));
+  EXPECT_EQ(Show(1), "Frame 1: 000001\nReloading Offsets... \n Done\n");
+  EXPECT_EQ(p_->index.LastFrame, -1);
+  EXPECT_EQ(Show(1), "Frame 1: NoFrame\n");
+  MoviePlan other = SmallMovie(3, 5, 4);
+  other.frames[1].picture = MakePicture(5, 4, 0x123456);
+  ASSERT_TRUE(WriteFile(p_->movie.flow_path, MovieFileBytes(EncodeMovie(other))));
+  EXPECT_EQ(Show(1), "Reloading Offsets... \n Done\nFrame 1: 000001\n");
+  EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, other.frames[1].picture.bgr);
 }
 
 TEST_F(ShowFrameTest, FrameLineWithoutRowListIsFormatError) {

@@ -185,7 +185,7 @@ TEST_F(SplashTest, LongLinesArriveInPiecesOf295Characters) {
 
 TEST_F(SplashTest, UnreadableFlowEndsTheProgram) {
   MovieSource m;
-  std::snprintf(m.flow_path, sizeof m.flow_path, "%s", (TempDir("splash") + "/gone").c_str());
+  m.flow_path = TempDir("splash") + "/gone";
   testing::internal::CaptureStdout();
   int code = -1;
   try {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "movie/locator.h"
+#include "movie/movie_layout.h"
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
@@ -26,7 +26,7 @@ std::string ReadOrThrow(const std::string& path) {
 int64_t MarkerSearchEnd(const std::string& bytes) {
   std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
   if (!stream) throw std::runtime_error("cannot scan the player in memory");
-  int64_t end = FindMarker(stream) ? ftello(stream) : -1;
+  const int64_t end = FindMarker(stream);
   std::fclose(stream);
   return end;
 }
@@ -47,9 +47,9 @@ std::string Separator(const std::string& player) {
 
 void RequireMovieFile(const std::string& path) {
   MovieFile movie = OpenMovieFile(path);
-  if (movie.layout != Layout::kMovieFile) {
+  if (movie.movie.kind != MovieKind::kMovieFile) {
     throw std::runtime_error(path + " is not a movie file of its own (" +
-                             LayoutName(movie.layout) + ")");
+                             LayoutName(movie.movie.kind) + ")");
   }
   RequirePlayable(movie);
 }
@@ -91,8 +91,8 @@ int RunBundle(int argc, char** argv) {
   WriteBundle(args.value("-o"), parts, 4);
   // The written file is searched again, as the player will search it.
   MovieFile written = OpenMovieFile(args.value("-o"));
-  if (written.layout != Layout::kAppended ||
-      written.first_flow != int64_t(player.size() + separator.size()) + 94) {
+  if (written.movie.kind != MovieKind::kAppended ||
+      written.movie.FirstFlowByte != int64_t(player.size() + separator.size()) + 94) {
     throw std::runtime_error(args.value("-o") + ": the player would not find the movie");
   }
   std::printf("%s: player %lld bytes, marker line at offset %lld%s, %lld bytes in all%s\n",

@@ -13,25 +13,26 @@ namespace {
 
 void Field(const char* name, long long value) { std::printf("%s: %lld\n", name, value); }
 
-int64_t DiskBytes(const MovieFile& m) {
-  return m.layout == Layout::kExternalPair ? m.flow_file_bytes + m.stack_file_bytes
-                                           : m.flow_file_bytes;
+int64_t DiskBytes(const MovieSource& m) {
+  return m.kind == MovieKind::kExternalPair ? m.flow_stamp.bytes + m.stack_file_bytes
+                                            : m.flow_stamp.bytes;
 }
 
-void PrintFields(const MovieFile& m, const MovieReport& r) {
-  std::printf("Layout: %s\n", LayoutName(m.layout));
-  if (m.layout == Layout::kAppended) Field("Player bytes", m.marker_offset);
-  Field("FirstFlowByte", m.first_flow);
-  Field("LastFlowByte", m.last_flow);
-  Field("FirstStackByte", m.has_end() ? m.first_stack : -1);
-  Field("StackWid", m.stack_wid);
-  Field("MaxFrameHgt", r.max_frame_hgt);
+void PrintFields(const MovieFile& file, const MovieReport& r) {
+  const MovieSource& m = file.movie;
+  std::printf("Layout: %s\n", LayoutName(m.kind));
+  if (m.kind == MovieKind::kAppended) Field("Player bytes", m.marker_offset);
+  Field("FirstFlowByte", m.FirstFlowByte);
+  Field("LastFlowByte", m.LastFlowByte);
+  Field("FirstStackByte", file.has_end() ? m.FirstStackByte : -1);
+  Field("StackWid", m.StackWid);
+  Field("MaxFrameHgt", m.MaxFrameHgt);
   Field("Frames", r.frames);
   Field("Row references", r.row_refs);
   Field("Unique rows referenced", r.unique_rows);
   Field("Stack rows held", r.stack_rows);
   Field("File bytes", DiskBytes(m));
-  if (m.layout == Layout::kAppended) Field("Movie bytes", DiskBytes(m) - m.marker_offset);
+  if (m.kind == MovieKind::kAppended) Field("Movie bytes", DiskBytes(m) - m.marker_offset);
   Field("Raw frame bytes", r.raw_frame_bytes);
 }
 

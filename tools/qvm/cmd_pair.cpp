@@ -29,12 +29,13 @@ void WriteOrThrow(const std::string& path, const std::string& bytes) {
 int RunPair(int argc, char** argv) {
   CommandArgs args = ParseCommandArgs(argc, argv, {}, {});
   if (args.plain.size() != 2) throw std::runtime_error("usage: qvm pair MOVIE.QVM DIR");
-  MovieFile movie = OpenMovieFile(args.plain[0]);
-  RequirePlayable(movie);
-  const std::string flow =
-      ReadFileRange(movie.flow_path, movie.first_flow, movie.last_flow - movie.first_flow);
+  const MovieFile file = OpenMovieFile(args.plain[0]);
+  RequirePlayable(file);
+  const MovieSource& movie = file.movie;
+  const std::string flow = ReadFileRange(movie.flow_path, movie.FirstFlowByte,
+                                         movie.LastFlowByte - movie.FirstFlowByte);
   // The width field stands right before the stack in every layout.
-  const int64_t width_field = movie.first_stack - 2;
+  const int64_t width_field = movie.FirstStackByte - 2;
   const std::string stack =
       ReadFileRange(movie.stack_path, width_field, movie.stack_file_bytes - width_field);
   const std::string& dir = args.plain[1];

@@ -1,9 +1,6 @@
 #include "qvm/frame_render.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <cstring>
 #include <stdexcept>
@@ -29,57 +26,27 @@ std::string Num(int64_t n) { return std::to_string(n); }
 
 // Reads stop at the flow's end, as the player's do: what follows the end byte
 // is the width field and the stack, never flow text.
-void OpenFlow(const MovieFile& m, LineReader* flow) {
-  if (!flow->open(m.flow_path.c_str()) || !flow->seek(m.first_flow)) {
-    throw std::runtime_error("cannot read the flow of " + m.path);
+void OpenFlow(const MovieSource& m, LineReader* flow) {
+  if (!flow->open(m.flow_path.c_str()) || !flow->seek(m.FirstFlowByte)) {
+    throw std::runtime_error("cannot read the flow of " + m.flow_path);
   }
-  if (m.has_end()) flow->set_end(m.last_flow);
+  flow->set_end(m.LastFlowByte);
 }
 
-void OpenStack(const MovieFile& m, StackFile* stack) {
-  if (!stack->open(m.stack_path.c_str())) throw std::runtime_error("cannot open " + m.stack_path);
+std::string IndexFaultText(const MovieSource& m, const IndexResult& r) {
+  switch (r.fault) {
+    case IndexFault::kNone: return "";
+    case IndexFault::kNoFlow: return "cannot read the flow of " + m.flow_path;
+    case IndexFault::kNoStack: return "cannot open " + m.stack_path;
+    case IndexFault::kInactiveNotRows: return "InactiveFrame is not followed by a row list";
+    case IndexFault::kLongName:
+      return "the frame name at offset " + Num(r.fault_offset) + " is longer than 48 characters";
+  }
+  return "";
 }
-
-// The player reads its movie by bare file names from the current folder: the
-// header and the index are read the same way, from the movie's folder, by the
-// player's own readers (the header without its echo).
-class MovieAsPlayerSees {
- public:
-  explicit MovieAsPlayerSees(const MovieFile& m) {
-    const size_t slash = m.flow_path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : m.flow_path.substr(0, slash);
-    char here[4096];
-    if (!getcwd(here, sizeof here) || chdir(folder.c_str()) != 0) {
-      throw std::runtime_error("cannot read the movie's folder " + folder);
-    }
-    back_ = here;
-    Name(m.flow_path, source_.flow_path);
-    Name(m.stack_path, source_.stack_path);
-    source_.FirstFlowByte = int32_t(m.first_flow);
-    source_.LastFlowByte = int32_t(m.last_flow);
-    source_.FirstStackByte = int32_t(m.first_stack);
-    source_.StackWid = m.stack_wid;
-  }
-  ~MovieAsPlayerSees() {
-    if (chdir(back_.c_str()) != 0) std::abort();
-  }
-  MovieSource* source() { return &source_; }
-
- private:
-  static void Name(const std::string& path, char* name) {
-    const size_t slash = path.rfind('/');
-    const std::string bare = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (bare.size() >= size_t(kPathSize)) {
-      throw std::runtime_error("the player cannot open " + bare + ": names hold 98 characters");
-    }
-    std::strcpy(name, bare.c_str());
-  }
-  MovieSource source_;
-  std::string back_;
-};
 
 // Fetches frame rows into the canvas and returns how many the list names.
-int32_t LoadFrame(const MovieFile& m, int64_t offset, Canvas* canvas) {
+int32_t LoadFrame(const MovieSource& m, int64_t offset, Canvas* canvas) {
   LineReader flow;
   OpenFlow(m, &flow);
   static char line[kLineSize];
@@ -89,8 +56,8 @@ int32_t LoadFrame(const MovieFile& m, int64_t offset, Canvas* canvas) {
                              " is not followed by a row list");
   }
   StackFile stack;
-  OpenStack(m, &stack);
-  return LoadRowList(line, stack, m.stack_wid, int32_t(m.first_stack), canvas->bytes.data());
+  if (!stack.open(m.stack_path.c_str())) throw std::runtime_error("cannot open " + m.stack_path);
+  return LoadRowList(line, stack, m.StackWid, m.FirstStackByte, canvas->bytes.data());
 }
 
 Picture CopyOut(Canvas& canvas, int32_t wid, int32_t hgt) {
@@ -113,16 +80,18 @@ void CopyLiveRect(const PlayerSettings& s, Canvas& frame, Picture* out) {
 
 }  // namespace
 
-Picture RenderFrame(const MovieFile& movie, int64_t frame, bool inactive_look) {
-  RequirePlayable(movie);
+Picture RenderFrame(const MovieFile& file, int64_t frame, bool inactive_look) {
+  RequirePlayable(file);
+  const MovieSource& movie = file.movie;
+  PlayerSettings settings;
+  if (!ReadSettings(movie, &settings, false)) {
+    throw std::runtime_error("cannot read the flow of " + movie.flow_path);
+  }
   Canvas inactive;
   auto index = std::make_unique<FrameIndex>();
-  PlayerSettings settings;
-  {
-    MovieAsPlayerSees seen(movie);
-    settings = ReadSettings(*seen.source(), false);
-    BuildFrameIndex(seen.source(), &settings, index.get(), inactive.bytes.data());
-  }
+  const IndexResult indexed = BuildFrameIndex(movie, index.get(), inactive.bytes.data());
+  if (indexed.fault != IndexFault::kNone) throw std::runtime_error(IndexFaultText(movie, indexed));
+  SettleInactiveLook(&settings, indexed.has_inactive);
   const int64_t count = int64_t{index->LastFrame} + 1;
   if (frame < 0 || frame >= count) {
     throw std::runtime_error("no frame " + Num(frame) + ": the player indexes " + Num(count));
@@ -132,11 +101,8 @@ Picture RenderFrame(const MovieFile& movie, int64_t frame, bool inactive_look) {
   if (rows == 0) throw std::runtime_error("frame " + Num(frame) + " has no rows");
   // The canvas holds 2400 rows; the player shows no more.
   const int32_t hgt = rows < kMaxRows ? rows : kMaxRows;
-  // The index turns the inactive picture off when the flow has none.
-  if (!inactive_look || settings.inactive_x < 0) {
-    return CopyOut(canvas, movie.stack_wid, hgt);
-  }
-  Picture out = CopyOut(inactive, movie.stack_wid, hgt);
+  if (!inactive_look || settings.inactive_x < 0) return CopyOut(canvas, movie.StackWid, hgt);
+  Picture out = CopyOut(inactive, movie.StackWid, hgt);
   CopyLiveRect(settings, canvas, &out);
   return out;
 }

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "movie/flow_text.h"
-#include "movie/locator.h"
 #include "movie/movie_source.h"
 #include "movie/row_list.h"
 #include "qvm/flow_lines.h"
@@ -19,7 +18,7 @@ std::string Num(int64_t n) { return std::to_string(n); }
 // meet it: a frame record is a frame line, a row list and a timing line.
 class FlowChecker {
  public:
-  FlowChecker(const MovieFile& movie, MovieReport* report) : movie_(movie), report_(report) {}
+  FlowChecker(const MovieSource& movie, MovieReport* report) : movie_(movie), report_(report) {}
   void Line(const FlowLine& line);
   void Finish();
 
@@ -41,7 +40,7 @@ class FlowChecker {
     report_->findings.push_back({offset, true, text});
   }
 
-  const MovieFile& movie_;
+  const MovieSource& movie_;
   MovieReport* report_;
   Expect expect_ = Expect::kAnything;
   int64_t record_offset_ = 0;  // the frame or InactiveFrame line awaiting its next line
@@ -51,7 +50,7 @@ class FlowChecker {
 };
 
 bool FlowChecker::ReachesFlowEnd(const FlowLine& line) const {
-  return line.offset + line.length + line.end_bytes >= movie_.last_flow;
+  return line.offset + line.length + line.end_bytes >= movie_.LastFlowByte;
 }
 
 void FlowChecker::CheckLineEnd(const FlowLine& line) {
@@ -76,7 +75,7 @@ void FlowChecker::Line(const FlowLine& line) {
       expect_ = Expect::kAnything;
       if (first == '$') {
         const int64_t rows = RowList(line, counted_record_);
-        if (counted_record_) report_->raw_frame_bytes += rows * movie_.stack_wid * 3;
+        if (counted_record_) report_->raw_frame_bytes += rows * movie_.StackWid * 3;
         expect_ = Expect::kTimingLine;
         return;
       }
@@ -116,8 +115,7 @@ void FlowChecker::Examine(const FlowLine& line) {
 }
 
 void FlowChecker::FrameLine(const FlowLine& line) {
-  int64_t name = 0;
-  while (1 + name < int64_t(line.text.size()) && !EndsText(line.text[size_t(1 + name)])) ++name;
+  const int64_t name = FrameNameLength(line.text.c_str());
   if (name > kMaxFrameName) {
     Problem(line.offset, "frame name of " + Num(name) + " characters; a name holds at most 48");
   }
@@ -160,7 +158,7 @@ void FlowChecker::RowCodes(const FlowLine& line, int64_t rows, bool counted) {
       bad_code = true;
       continue;
     }
-    if (index >= report_->stack_rows && movie_.stack_wid > 0 && !beyond) {
+    if (index >= report_->stack_rows && movie_.StackWid > 0 && !beyond) {
       Problem(line.offset, "row " + Num(i) + " names stack row " + Num(index) +
                                "; the stack holds " + Num(report_->stack_rows));
       beyond = true;
@@ -186,35 +184,33 @@ void FlowChecker::Finish() {
   } else if (expect_ == Expect::kInactiveRowList) {
     Problem(record_offset_, "InactiveFrame is not followed by a row list");
   }
-  if (report_->frames == 0) Warning(movie_.first_flow, "the player indexes no frame");
+  if (report_->frames == 0) Warning(movie_.FirstFlowByte, "the player indexes no frame");
 }
 
-void CheckWidthAndStack(const MovieFile& m, MovieReport* r) {
-  const int64_t width_field = m.first_stack - 2;
-  if (m.stack_wid == 0 || m.stack_wid > kMaxStackWid) {
-    r->findings.push_back({width_field, false, "movie width " + Num(m.stack_wid) +
+void CheckWidthAndStack(const MovieSource& m, MovieReport* r) {
+  const int64_t width_field = m.FirstStackByte - 2;
+  if (m.StackWid == 0 || m.StackWid > kMaxStackWid) {
+    r->findings.push_back({width_field, false, "movie width " + Num(m.StackWid) +
                                                    "; the player shows 1 to 3000 pixels"});
   }
-  if (m.stack_wid <= 0) return;
-  const int64_t row_bytes = int64_t{m.stack_wid} * 3;
-  const int64_t stack_bytes = m.stack_file_bytes > m.first_stack ? m.stack_file_bytes - m.first_stack : 0;
+  if (m.StackWid <= 0) return;
+  const int64_t row_bytes = int64_t{m.StackWid} * 3;
+  const int64_t stack_bytes = m.stack_file_bytes > m.FirstStackByte ? m.stack_file_bytes - m.FirstStackByte : 0;
   r->stack_rows = stack_bytes / row_bytes;
   if (stack_bytes % row_bytes != 0) {
-    r->findings.push_back({m.first_stack + r->stack_rows * row_bytes, true,
+    r->findings.push_back({m.FirstStackByte + r->stack_rows * row_bytes, true,
                            "the stack ends inside a row"});
   }
-  if (m.stack_file_bytes > INT32_MAX || m.flow_file_bytes > INT32_MAX) {
+  if (m.stack_file_bytes > INT32_MAX || m.flow_stamp.bytes > INT32_MAX) {
     r->findings.push_back({INT32_MAX, false, "the movie reaches beyond the player's 32-bit offsets"});
   }
 }
 
-void CheckFirstRowList(const MovieFile& m, MovieReport* r) {
-  r->max_frame_hgt = FirstRowListRows(m.flow_path.c_str(), int32_t(m.first_flow),
-                                      int32_t(m.last_flow));
-  if (r->max_frame_hgt < 0) {
-    r->findings.push_back({m.first_flow, false, "the flow holds no row list"});
-  } else if (r->max_frame_hgt == 0) {
-    r->findings.push_back({m.first_flow, false,
+void CheckFirstRowList(const MovieSource& m, MovieReport* r) {
+  if (m.MaxFrameHgt < 0) {
+    r->findings.push_back({m.FirstFlowByte, false, "the flow holds no row list"});
+  } else if (m.MaxFrameHgt == 0) {
+    r->findings.push_back({m.FirstFlowByte, false,
                            "the first row list names no rows; the player needs 1 to 2400"});
   }
 }
@@ -227,17 +223,18 @@ int64_t MovieReport::problems() const {
   return n;
 }
 
-MovieReport CheckMovie(const MovieFile& movie) {
+MovieReport CheckMovie(const MovieFile& file) {
   MovieReport report;
-  if (!movie.has_end()) {
-    report.findings.push_back({movie.first_flow, false, "no end byte (0xFF) after the flow"});
+  const MovieSource& movie = file.movie;
+  if (!file.has_end()) {
+    report.findings.push_back({movie.FirstFlowByte, false, "no end byte (0xFF) after the flow"});
     return report;
   }
   CheckWidthAndStack(movie, &report);
-  if (movie.last_flow <= INT32_MAX) CheckFirstRowList(movie, &report);
+  CheckFirstRowList(movie, &report);
   FlowLines lines;
-  if (!lines.open(movie.flow_path, movie.first_flow, movie.last_flow)) {
-    report.findings.push_back({movie.first_flow, false, "cannot read the flow"});
+  if (!lines.open(movie.flow_path, movie.FirstFlowByte, movie.LastFlowByte)) {
+    report.findings.push_back({movie.FirstFlowByte, false, "cannot read the flow"});
     return report;
   }
   FlowChecker checker(movie, &report);

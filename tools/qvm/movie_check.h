@@ -14,7 +14,6 @@ struct Finding {
 };
 
 struct MovieReport {
-  int32_t max_frame_hgt = -1;  // rows of the first row list; -1 when there is none
   int64_t frames = 0;          // frame records the player indexes
   int64_t row_refs = 0;        // rows named by those frames and the inactive pictures
   int64_t unique_rows = 0;     // distinct row indices among them
