@@ -8,8 +8,11 @@ import os
 import re
 import subprocess
 
-from harness import REPO, Image, check, check_equal, frame_lines, main, wait_for_frame
+from harness import check, check_equal, main
+from images import Image
+from runs import frame_lines, wait_for_frame
 
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SCREEN = os.path.join(os.path.dirname(REPO), "shared", "data", "screen")
 FPS = 5.5
 LOSSLESS_ROWS = 20065  # the 300 PNGs as a movie of their own
