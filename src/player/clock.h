@@ -1,5 +1,5 @@
-// The playback clock: one short-lived thread per timed frame, which sleeps the
-// frame's delay less an allowance for fetching the next frame, then asks for it.
+// The playback clock: a run per timed frame, on a thread the platform lends,
+// sleeps the frame's delay less an allowance for fetching the next, then asks for it.
 #pragma once
 #include <cstdint>
 
@@ -13,7 +13,7 @@ int32_t ClockCompensation(int32_t last_frame);
 // request is still on its way.
 void RunClock(Player& p);
 
-// Starts a clock thread for the player.
+// Starts a clock run for the player on another thread.
 void StartClock(Player& p);
 
 // Called as a request for frame n reaches the main thread: a clock's request
