@@ -10,7 +10,7 @@ target_link_libraries(qv_writer PUBLIC qv_core)
 target_include_directories(qv_writer PUBLIC tools)
 
 add_library(qv_png STATIC tools/qvm/png_io.cpp)
-target_link_libraries(qv_png PUBLIC PNG::PNG)
+target_link_libraries(qv_png PUBLIC PNG::PNG qv_core)
 target_include_directories(qv_png PUBLIC tools)
 
 # What turns decoded pictures into a movie, apart from the decoding itself,

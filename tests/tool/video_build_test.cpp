@@ -146,8 +146,8 @@ TEST(QvmVideo, CutsClicksAndTheLongestDelayReachTheTimingLines) {
     const TimingLine timing = TimingOf(movie, n);
     EXPECT_EQ(timing.click, frames[n].click) << "frame " << n;
     if (frames[n].click) {
-      EXPECT_EQ(timing.delay_ms, frames[n].left) << "frame " << n;
-      EXPECT_EQ(timing.bottom, frames[n].bottom) << "frame " << n;
+      EXPECT_EQ(timing.region.left, frames[n].left) << "frame " << n;
+      EXPECT_EQ(timing.region.bottom, frames[n].bottom) << "frame " << n;
     } else {
       EXPECT_EQ(timing.delay_ms, frames[n].delay_ms) << "frame " << n;
     }

@@ -156,9 +156,9 @@ TEST(Timeline, TheFrameOnScreenAtAClickWaitsForIt) {
   // A waiting frame is never dropped, however short, and takes the time of
   // a short one after it; two pictures that each wait stay two frames.
   EXPECT_EQ(Summary(frames), (Shown{{1, 140, true}, {2, 60, true}, {2, 100, true}}));
-  EXPECT_EQ(frames[0].click.left, 5);
-  EXPECT_EQ(frames[1].click.left, 1);
-  EXPECT_EQ(frames[2].click.right, 9);
+  EXPECT_EQ(frames[0].click.region.left, 5);
+  EXPECT_EQ(frames[1].click.region.left, 1);
+  EXPECT_EQ(frames[2].click.region.right, 9);
   EXPECT_EQ(timeline.counts().clicks_ignored, 1);
   EXPECT_EQ(timeline.counts().dropped, 1);
 

@@ -57,7 +57,7 @@ FrameSpec ToSpec(const ListedFrame& listed, Picture picture) {
   f.picture = std::move(picture);
   f.delay_ms = listed.delay_ms;
   f.click = listed.click;
-  f.x1 = listed.x1, f.y1 = listed.y1, f.x2 = listed.x2, f.y2 = listed.y2;
+  f.region = listed.region;
   return f;
 }
 

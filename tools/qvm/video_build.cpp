@@ -119,10 +119,10 @@ void CheckClicks(const TimelineRules& rules, Size size, const VideoPlan& plan) {
     const std::string what = "the click at " + Seconds(c.at_ms);
     if (c.at_ms < plan.start_ms) throw std::runtime_error(what + " comes before --start");
     if (plan.end_ms >= 0 && c.at_ms >= plan.end_ms) throw std::runtime_error(what + " comes at or after --end");
-    if (c.left > c.right || c.top > c.bottom) {
+    if (c.region.left > c.region.right || c.region.top > c.region.bottom) {
       throw std::runtime_error(what + ": the region's right and bottom edges must not lie left of or above its left and top");
     }
-    if (c.right >= size.width || c.bottom >= size.height) {
+    if (c.region.right >= size.width || c.region.bottom >= size.height) {
       throw std::runtime_error(what + ": the region reaches past the " + std::to_string(size.width) + " x " +
                                std::to_string(size.height) + " movie");
     }
@@ -195,8 +195,7 @@ class FlowText {
     spec.delay_ms = int32_t(frame.delay_ms);
     if (frame.waits_for_click) {
       spec.click = true;
-      spec.x1 = frame.click.left, spec.y1 = frame.click.top;
-      spec.x2 = frame.click.right, spec.y2 = frame.click.bottom;
+      spec.region = frame.click.region;
     }
     return spec;
   }
@@ -264,7 +263,7 @@ VideoClick ParseClick(const std::string& text, const std::string& what) {
   if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
   VideoClick click;
   click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
-  int32_t* edges[4] = {&click.left, &click.top, &click.right, &click.bottom};
+  int32_t* edges[4] = {&click.region.left, &click.region.top, &click.region.right, &click.region.bottom};
   size_t start = colon + 1;
   for (int i = 0; i < 4; ++i) {
     const size_t comma = i < 3 ? text.find(',', start) : text.size();

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "movie/timing_line.h"
+
 struct VideoClick {
   int64_t at_ms = 0;  // the frame on screen then waits for the click
-  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  ClickRegion region;
 };
 
 struct TimelineRules {
