@@ -102,7 +102,13 @@ int RunBuild(int argc, char** argv) {
     throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets");
   }
   const std::string out = args.value("-o");
-  WriteFileWhole(out, MovieFileBytes(movie));
+  // Written in its parts, so the stack is never held twice.
+  OutputFile file(out);
+  file.Write(movie.flow);
+  const char width_field[3] = {char(0xFF), char((movie.width >> 8) & 0xFF), char(movie.width & 0xFF)};
+  file.Write(width_field, 3);
+  file.Write(movie.stack);
+  file.Commit();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
               out.c_str(), int(movie.frame_count), int(movie.width),
               static_cast<long long>(movie.row_refs), int(movie.unique_rows));

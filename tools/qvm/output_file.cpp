@@ -53,9 +53,3 @@ void OutputFile::Commit() {
   if (std::rename(temporary_.c_str(), path_.c_str()) != 0) Fail("renaming");
   temporary_.clear();
 }
-
-void WriteFileWhole(const std::string& path, const std::string& bytes) {
-  OutputFile out(path);
-  out.Write(bytes);
-  out.Commit();
-}

@@ -30,6 +30,3 @@ class OutputFile {
   std::string temporary_;
   std::FILE* file_ = nullptr;
 };
-
-// The whole file at once, as above.
-void WriteFileWhole(const std::string& path, const std::string& bytes);
