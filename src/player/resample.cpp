@@ -217,19 +217,19 @@ inline __m128i WindowSum(const uint8_t* px, const int16_t* weights, int32_t step
 // kSteps is the number of steps a window takes, or 0 for any number.
 template <int kSteps>
 void ScaleRowIn32Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
-  const int32_t* window_first = plan.across.window_first.data();
+  const uint32_t* offset = plan.wide_read_offset.data();
   const int32_t cols = plan.wide_read_cols, steps = (plan.across.taps + 1) / 2;
   const int16_t* weights = LineStart(plan.wide_weights.data());
   const size_t column_weights = size_t(8) * steps;
   const __m128i flip = _mm_set1_epi16(int16_t(plan.cache_flip ^ kTopBit));
   int32_t d = 0;
   for (; d + 2 <= cols; d += 2, weights += 2 * column_weights) {
-    const __m128i left = WindowSum<kSteps>(src + 3 * window_first[d], weights, steps);
-    const __m128i right = WindowSum<kSteps>(src + 3 * window_first[d + 1], weights + column_weights, steps);
+    const __m128i left = WindowSum<kSteps>(src + offset[d], weights, steps);
+    const __m128i right = WindowSum<kSteps>(src + offset[d + 1], weights + column_weights, steps);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), _mm_xor_si128(_mm_packs_epi32(left, right), flip));
   }
   if (d < cols) {
-    const __m128i left = WindowSum<kSteps>(src + 3 * window_first[d], weights, steps);
+    const __m128i left = WindowSum<kSteps>(src + offset[d], weights, steps);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * d), _mm_xor_si128(_mm_packs_epi32(left, left), flip));
   }
 }
@@ -241,7 +241,7 @@ void ScaleRowIn32Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
 // as the weights sum to 256. kTaps is the window's length, or 0 for any.
 template <int kTaps>
 void ScaleRowIn16Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
-  const int32_t* window_first = plan.across.window_first.data();
+  const uint32_t* offset = plan.wide_read_offset.data();
   const int32_t cols = plan.wide_read_cols, taps = kTaps ? kTaps : plan.across.taps;
   const int16_t* weights = LineStart(plan.wide_weights.data());
   const __m128i zero = _mm_setzero_si128(), flip = _mm_set1_epi16(int16_t(plan.cache_flip));
@@ -257,12 +257,18 @@ void ScaleRowIn16Bits(const ScalePlan& plan, const uint8_t* src, int16_t* out) {
     return _mm_xor_si128(sum, flip);
   };
   int32_t d = 0;
+  for (; d + 4 <= cols; d += 4, weights += 16 * taps) {
+    const __m128i h0 = two_pixels(src + offset[d], src + offset[d + 1], weights);
+    const __m128i h1 = two_pixels(src + offset[d + 2], src + offset[d + 3], weights + 8 * taps);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), h0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d + 8), h1);
+  }
   for (; d + 2 <= cols; d += 2, weights += 8 * taps) {
-    const __m128i h = two_pixels(src + 3 * window_first[d], src + 3 * window_first[d + 1], weights);
+    const __m128i h = two_pixels(src + offset[d], src + offset[d + 1], weights);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * d), h);
   }
   if (d < cols) {
-    const uint8_t* px = src + 3 * window_first[d];
+    const uint8_t* px = src + offset[d];
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * d), two_pixels(px, px, weights));
   }
 }
@@ -471,6 +477,8 @@ void LayWideWeights(ScalePlan* plan) {
     ++plan->wide_read_cols;
   }
   const int32_t cols = plan->wide_read_cols;
+  plan->wide_read_offset.resize(cols);
+  for (int32_t d = 0; d < cols; ++d) plan->wide_read_offset[d] = uint32_t(3 * a.window_first[d]);
   plan->wide_weights.assign(size_t(cols + 1) * (fine ? steps : a.taps) * 8 + 8, 0);
   int16_t* lines = LineStart(plan->wide_weights.data());
   for (int32_t d = 0; d < cols; ++d) {

@@ -44,9 +44,10 @@ struct ScalePlan {
   // both passes give the same bytes, so a test may turn it off to check that.
   bool use_vectors = false;
   // The vector horizontal pass: the leading destination columns whose source
-  // reads stay inside the row, and their weights as it reads them, from the
-  // first 16-byte boundary of wide_weights.
+  // reads stay inside the row, the byte offset of each one's window, and their
+  // weights as it reads them, from the first 16-byte boundary of wide_weights.
   int32_t wide_read_cols = 0;
+  std::vector<uint32_t> wide_read_offset;
   std::vector<int16_t> wide_weights;
   // Cached rows: per pixel blue, green, red and 0, in 1/256 of a level,
   // cache_row_len int16 apart. Where the vertical weights are fine its
