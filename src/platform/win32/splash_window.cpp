@@ -152,11 +152,16 @@ void SplashThread(void*) {
   const platform::Point at = PlaceSplash(platform::work_area());
   HWND hwnd = CreateWindowExA(0, kClassName, "Zebrik Demo", WS_POPUPWINDOW, at.x, at.y,
                               kSplashWid, kSplashHgt, nullptr, nullptr, nullptr, nullptr);
-  // Stored before anything else, null included, so the main thread's wait ends.
-  g_splash.store(reinterpret_cast<intptr_t>(hwnd));
-  if (!hwnd) FailBox("CreateWinS Failed", "Exiting", platform::kBoxOk);
+  if (!hwnd) {
+    g_splash.store(0);  // the main thread's wait ends; this thread ends the process
+    FailBox("CreateWinS Failed", "Exiting", platform::kBoxOk);
+  }
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
+  // Stored only once the window is up and painted: the main thread shows the
+  // player after this, so the splash, which takes the activation as it comes
+  // up, never comes up over the player.
+  g_splash.store(reinterpret_cast<intptr_t>(hwnd));
   // No messages are handled while the index is built: a click or key made now
   // stays queued and takes effect once the invitation is on screen.
   while (g_indexing_done->load() == 0) Sleep(kIndexPollMs);
