@@ -77,9 +77,17 @@ void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text);
 // --- the player window --------------------------------------------------------
 // Copies w x h pixels from (0, 0) of src to (x, y) of the player window.
 void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h);
-// Stretches src_w x src_h pixels from (0, 0) of src to a window rectangle.
-void stretch_to_window(Canvas src, int32_t src_w, int32_t src_h, int32_t x, int32_t y,
-                       int32_t w, int32_t h);
+// The player window's own picture at 32 bits a pixel (blue, green, red, 0),
+// which the core writes a scaled frame into: it keeps what was written until
+// it is written again, and is at least as large as the screen.
+struct WindowPixels {
+  uint8_t* pixels = nullptr;
+  int32_t stride = 0;  // bytes from one row to the next
+  int32_t wid = 0, hgt = 0;
+};
+WindowPixels window_pixels();
+// Copies w x h pixels from (0, 0) of the window's picture to (x, y) of the window.
+void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h);
 // Resizes the player window, keeping its place; it is raised and activated.
 void resize_player_window(int32_t w, int32_t h);
 bool player_window_is_foreground();

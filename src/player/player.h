@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "movie/frame_index.h"
 #include "movie/line_reader.h"
@@ -12,6 +13,7 @@
 #include "movie/settings.h"
 #include "movie/timing_line.h"
 #include "platform/platform.h"
+#include "player/resample.h"
 
 struct DisplayGeometry {
   int32_t Scale = 1000;                  // thousandths: screen pixels per movie pixel
@@ -32,6 +34,14 @@ struct PlaybackClock {
   double cost_ms = -1;    // what a presentation costs, smoothed; -1 until measured
 };
 
+// The scaled picture of a Scale other than 1000: the scaler's plan for the
+// sizes now shown, and the rows it last scaled, so only rows that differ are
+// scaled again. Main thread only.
+struct ScaledPicture {
+  ScalePlan plan;
+  std::vector<uint8_t> last_rows;  // ShownWid x ShownHgt, 3 bytes a pixel
+};
+
 struct Player {
   MovieSource movie;
   PlayerSettings settings;
@@ -50,6 +60,7 @@ struct Player {
   // still, or every later frame would be presented twice.
   std::atomic<int32_t> clock_request{-1};
   PlaybackClock clock;
+  ScaledPicture scaled;
   ClickRegion click_region;             // of the frame shown, when it waits
 
   // Kept from one presentation to the next while the stack file keeps its

@@ -1,5 +1,6 @@
 #include "player/show_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -107,16 +108,51 @@ void DrawBanner(Player& p, int32_t n) {
   platform::draw_banner_text(canvas, x < 0 ? 0 : x, 4, text);
 }
 
+// Rows that differ from those last scaled are marked in changed and kept.
+void FindChangedRows(const platform::Canvas& compose, int32_t wid, int32_t hgt,
+                     std::vector<uint8_t>* last, std::vector<uint8_t>* changed) {
+  const size_t row_bytes = size_t(wid) * 3;
+  changed->assign(size_t(hgt), 0);
+  for (int32_t y = 0; y < hgt; ++y) {
+    const uint8_t* row = compose.pixels + size_t(y) * kCanvasRowBytes;
+    uint8_t* kept = last->data() + size_t(y) * row_bytes;
+    if (std::memcmp(row, kept, row_bytes) == 0) continue;
+    std::memcpy(kept, row, row_bytes);
+    (*changed)[size_t(y)] = 1;
+  }
+}
+
+// The picture is scaled by our own filter (an area average when shrinking,
+// linear when enlarging) into the window's own picture, which the platform
+// then copies: the window system's stretch costs many times a 1:1 frame.
+// Screen movies change few rows a frame, and only those are scaled again.
+void DrawScaled(Player& p) {
+  const DisplayGeometry& g = p.geometry;
+  const platform::WindowPixels out = platform::window_pixels();
+  const int32_t w = std::min(g.ShownWid * g.Scale / 1000, out.wid - std::max(g.PictureX, 0));
+  const int32_t h = std::min(g.ShownHgt * g.Scale / 1000, out.hgt - std::max(g.PictureY, 0));
+  if (!out.pixels || w <= 0 || h <= 0) return;
+  ScaledPicture& s = p.scaled;
+  const bool fresh = s.plan.across.src_size != g.ShownWid || s.plan.down.src_size != g.ShownHgt ||
+                     s.plan.across.dst_size != w || s.plan.down.dst_size != h;
+  if (fresh) {
+    s.plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
+    s.last_rows.assign(size_t(g.ShownWid) * 3 * g.ShownHgt, 0);
+  }
+  static std::vector<uint8_t> changed;  // main thread only
+  FindChangedRows(p.canvases.ComposeCanvas, g.ShownWid, g.ShownHgt, &s.last_rows, &changed);
+  ScalePicture(s.plan, p.canvases.ComposeCanvas.pixels, kCanvasRowBytes,
+               fresh ? nullptr : changed.data(), out.pixels, out.stride);
+  platform::draw_window_pixels(g.PictureX, g.PictureY, w, h);
+}
+
 void DrawToWindow(Player& p) {
   const DisplayGeometry& g = p.geometry;
   const platform::Canvas compose = p.canvases.ComposeCanvas;
   if (g.Scale == 1000) {
     platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
-  } else if (p.settings.ScreenFill != 0) {
-    platform::stretch_to_window(compose, g.ShownWid, g.ShownHgt, g.PictureX, g.PictureY,
-                                g.ShownWid * g.Scale / 1000, g.ShownHgt * g.Scale / 1000);
   } else {
-    platform::stretch_to_window(compose, g.ShownWid, g.ShownHgt, 0, 0, g.WindowWid, g.WindowHgt);
+    DrawScaled(p);
   }
 }
 

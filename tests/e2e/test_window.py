@@ -81,6 +81,43 @@ def check_colours(picture, points, what):
     check(not wrong, "%s: pixels (place, expected, shown): %s" % (what, wrong))
 
 
+def axis_weights(src, dst, d):
+    """(source index, weight) pairs of destination index d: the covered share
+    of each source pixel when shrinking, linear between the two nearest
+    pixel centres when enlarging."""
+    if dst <= src:
+        lo, hi = d * src / dst, (d + 1) * src / dst
+        pairs = [(i, min(hi, i + 1) - max(lo, i)) for i in range(int(lo), min(src, int(hi) + 1))]
+        total = sum(w for _, w in pairs if w > 0)
+        return [(i, w / total) for i, w in pairs if w > 0]
+    at = min(max((d + 0.5) * src / dst - 0.5, 0), src - 1)
+    i = min(int(at), src - 2) if src > 1 else 0
+    f = at - i
+    return [(i, 1 - f), (i + 1, f)] if src > 1 else [(0, 1.0)]
+
+
+def check_scaled(shown, frame, dst_w, dst_h, x0, y0, what, step=7, levels=3):
+    """Every step-th pixel of the picture shown from (x0, y0) is within levels
+    of each channel of the frame scaled in real numbers to dst_w x dst_h."""
+    worst = 0
+    for y in range(0, dst_h, step):
+        down = axis_weights(frame.height, dst_h, y)
+        for x in range(0, dst_w, step):
+            across = axis_weights(frame.width, dst_w, x)
+            want = [0.0, 0.0, 0.0]
+            for sy, wy in down:
+                for sx, wx in across:
+                    pixel = frame.pixel(sx, sy)
+                    for c in range(3):
+                        want[c] += wy * wx * pixel[c]
+            got = shown.pixel(x0 + x, y0 + y)
+            off = max(abs(got[c] - want[c]) for c in range(3))
+            check(off <= levels, "%s: pixel (%d, %d) is %s, the scaled frame %s"
+                  % (what, x0 + x, y0 + y, got, tuple(round(v, 1) for v in want)))
+            worst = max(worst, off)
+    return worst
+
+
 def stretched_quarters(scale, x0=0, y0=0):
     """Points well inside each quarter of a 994 x 722 picture shown at scale
     from (x0, y0), and the colours they must keep."""
@@ -98,7 +135,9 @@ def big_movie_shrunk(t):
     check_equal(t.session.window_rect(wid), (0, 0, 772, 560), "the window's place and size")
     picture = t.session.settled_picture(wid)
     check_colours(picture, stretched_quarters(777), "the shrunk picture")
-    print("  Scale=777, window 772x560 at (0, 0), the quarters in place")
+    worst = check_scaled(picture, quarters(994, 722), 772, 560, 0, 0, "the shrunk picture")
+    print("  Scale=777, window 772x560 at (0, 0), the quarters in place, within %.1f levels "
+          "of an area average" % worst)
 
 
 def big_movie_at_one_to_one(t):
@@ -159,7 +198,9 @@ def big_movie_fitted(t):
     edges += [((x, 150), TOP_LEFT) for x in (15, 16)] + [((784, 150), TOP_RIGHT)]
     edges += [((15, 450), BOTTOM_LEFT), ((784, 450), BOTTOM_RIGHT)]
     check_colours(picture, edges + stretched_quarters(775, 15, 0), "the fitted picture")
-    print("  Scale=775, window 800x560 at (0, 0), picture in columns 15..784")
+    worst = check_scaled(picture, quarters(994, 722), 770, 559, 15, 0, "the fitted picture")
+    print("  Scale=775, window 800x560 at (0, 0), picture in columns 15..784, within %.1f "
+          "levels of an area average" % worst)
 
 
 def small_movie_enlarged(t):
@@ -185,6 +226,8 @@ def small_movie_enlarged(t):
     check_colours(picture, [((400, 40), BLACK), ((400, 520), BLACK), ((100, 150), face),
                             ((280, 280), button), ((399, 100), face), ((799, 479), face)],
                   "the enlarged picture")
+    worst = check_scaled(picture, frame0, 800, 400, 0, 80, "the enlarged picture", step=3)
+    print("  enlarged within %.1f levels of a linear enlargement" % worst)
 
     # (280, 200) is (70, 50) of the movie only if the picture's place were
     # not taken off; it is (70, 30), above the button.

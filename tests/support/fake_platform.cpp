@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -234,9 +235,19 @@ void draw_to_window(Canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
   state().draws.push_back({false, w, h, x, y, w, h});
 }
 
-void stretch_to_window(Canvas, int32_t src_w, int32_t src_h, int32_t x, int32_t y, int32_t w,
-                       int32_t h) {
-  state().draws.push_back({true, src_w, src_h, x, y, w, h});
+WindowPixels window_pixels() {
+  static std::vector<uint8_t> bytes;
+  WindowPixels out;
+  out.wid = state().screen_wid;
+  out.hgt = state().screen_hgt;
+  out.stride = out.wid * 4;
+  bytes.resize(size_t(out.stride) * out.hgt);
+  out.pixels = bytes.data();
+  return out;
+}
+
+void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h) {
+  state().draws.push_back({true, w, h, x, y, w, h});
 }
 
 void resize_player_window(int32_t w, int32_t h) {

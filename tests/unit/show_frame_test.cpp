@@ -270,21 +270,40 @@ TEST_F(ShowFrameTest, FillModeZeroFollowsTheFrameSize) {
   EXPECT_EQ(d.h, 722);
 }
 
-TEST_F(ShowFrameTest, StretchedDrawingAtOtherScales) {
-  Load(SmallMovie(1, 994, 722));
+// At another Scale the window gets our own scaled picture, placed as the
+// fill mode says, and a frame after another is scaled as a whole one would be.
+TEST_F(ShowFrameTest, ScaledDrawingAtOtherScales) {
+  Load(SmallMovie(3, 994, 722));
+  auto scaled = [&](int32_t n, int32_t w, int32_t h) {
+    std::vector<uint8_t> wide(size_t(w) * h * 4);
+    ScalePlan plan = MakeScalePlan(994, 722, w, h);
+    ScalePicture(plan, Frame(n).bgr.data(), 994 * 3, nullptr, wide.data(), w * 4);
+    return wide;
+  };
+  auto window = [&](int32_t w, int32_t h) {
+    const platform::WindowPixels out = platform::window_pixels();
+    std::vector<uint8_t> rows;
+    for (int32_t y = 0; y < h; ++y) {
+      rows.insert(rows.end(), out.pixels + size_t(y) * out.stride,
+                  out.pixels + size_t(y) * out.stride + size_t(w) * 4);
+    }
+    return rows;
+  };
   p_->geometry = {775, 800, 560, 15, 0, 994, 722};
   p_->settings.ScreenFill = 2;
-  Show(0);
-  auto d = fake::state().draws.back();
-  EXPECT_TRUE(d.stretched);
-  EXPECT_EQ(std::vector<int32_t>({d.src_w, d.src_h, d.x, d.y, d.w, d.h}),
-            std::vector<int32_t>({994, 722, 15, 0, 770, 559}));
-  p_->geometry = {777, 772, 560, 0, 0, 994, 722};
+  for (int32_t n : {0, 1, 0, 2}) {
+    Show(n);
+    const auto& d = fake::state().draws.back();
+    EXPECT_TRUE(d.stretched);
+    EXPECT_EQ(std::vector<int32_t>({d.x, d.y, d.w, d.h}), std::vector<int32_t>({15, 0, 770, 559}));
+    EXPECT_EQ(window(770, 559), scaled(n, 770, 559)) << "frame " << n;
+  }
+  p_->geometry = {1495, 1484, 1079, 0, 0, 994, 722};
   p_->settings.ScreenFill = 0;
-  Show(0);
-  d = fake::state().draws.back();
-  EXPECT_EQ(std::vector<int32_t>({d.src_w, d.src_h, d.x, d.y, d.w, d.h}),
-            std::vector<int32_t>({994, 722, 0, 0, 772, 560}));
+  Show(1);
+  const auto& d = fake::state().draws.back();
+  EXPECT_EQ(std::vector<int32_t>({d.x, d.y, d.w, d.h}), std::vector<int32_t>({0, 0, 1486, 1079}));
+  EXPECT_EQ(window(1486, 1079), scaled(1, 1486, 1079));
 }
 
 // The chain of due times on a scripted clock: each row presents a frame at

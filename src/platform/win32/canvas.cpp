@@ -11,7 +11,7 @@ namespace platform {
 
 using win32::DcOf;
 
-Canvas create_canvas() { return win32::CanvasSizedBitmap(24); }
+Canvas create_canvas() { return win32::SizedBitmap(kCanvasWid, kCanvasHgt, 24); }
 
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
   BitBlt(DcOf(dst), x, y, w, h, DcOf(src), x, y, SRCCOPY);
@@ -35,14 +35,14 @@ void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
 
 namespace win32 {
 
-platform::Canvas CanvasSizedBitmap(int bits_per_pixel) {
+platform::Canvas SizedBitmap(int32_t wid, int32_t hgt, int bits_per_pixel) {
   WindowDc screen;
   MemoryDc dc(CreateCompatibleDC(screen.get()));
   if (!dc.get()) return {};
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = platform::kCanvasWid;
-  info.bmiHeader.biHeight = -platform::kCanvasHgt;  // negative: row 0 is the top row
+  info.bmiHeader.biWidth = wid;
+  info.bmiHeader.biHeight = -hgt;  // negative: row 0 is the top row
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = static_cast<WORD>(bits_per_pixel);
   info.bmiHeader.biCompression = BI_RGB;

@@ -53,9 +53,9 @@ class WindowDc {
 // A canvas's drawing context, which the core holds as an opaque handle.
 inline HDC DcOf(platform::Canvas canvas) { return static_cast<HDC>(canvas.handle); }
 
-// A picture the size of a canvas at the given depth (24 for the canvases),
+// A picture of wid x hgt pixels at the given depth (24 for the canvases),
 // top-down, all black, selected into a memory drawing context; both live as
 // long as the process. Empty when either cannot be made.
-platform::Canvas CanvasSizedBitmap(int bits_per_pixel);
+platform::Canvas SizedBitmap(int32_t wid, int32_t hgt, int bits_per_pixel);
 
 }  // namespace win32

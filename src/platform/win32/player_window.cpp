@@ -135,7 +135,6 @@ void GiveOutline(HWND hwnd, int w, int h, int32_t rounding_style) {
 // frame, so a frame can be drawn before ShowWindow returns.
 void TakeDrawingContext(HWND hwnd) {
   g_player_dc = GetDC(hwnd);
-  SetStretchBltMode(g_player_dc, HALFTONE);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ constexpr UINT kMsgShowFrame = WM_USER + 4;
 // Null until the window exists; then it never changes.
 extern std::atomic<HWND> g_player_window;
 
-// The window's drawing context, kept for the life of the process, stretch mode
-// HALFTONE. Null until the window exists. Main thread only.
+// The window's drawing context, kept for the life of the process. Null until
+// the window exists. Main thread only.
 HDC PlayerDc();
 
 }  // namespace win32

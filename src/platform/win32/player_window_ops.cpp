@@ -1,5 +1,7 @@
 // The real platform, part four: what frame presentation and the viewer's input
 // ask of the player window. All but post_show_frame run on the main thread.
+#include <algorithm>
+
 #include "platform/pixel_rows.h"
 #include "platform/platform.h"
 #include "platform/win32/gdi_handles.h"
@@ -10,12 +12,24 @@ namespace platform {
 using win32::DcOf;
 
 namespace {
-// The window's own pixel layout, 32 bits a pixel, for as large a picture as a
-// canvas holds. Made at the first draw; empty when the screen holds another
-// depth or the bitmap cannot be made.
-Canvas MakeWindowCopy() {
-  if (GetDeviceCaps(win32::PlayerDc(), BITSPIXEL) != 32) return {};
-  return win32::CanvasSizedBitmap(32);
+// The window's own picture, 32 bits a pixel, as large as a canvas or the
+// screen, whichever is larger. Made at the first draw; empty when the bitmap
+// cannot be made.
+struct WindowCopy {
+  Canvas bitmap;
+  WindowPixels pixels;
+};
+
+const WindowCopy& TheWindowCopy() {
+  static const WindowCopy copy = [] {
+    const int32_t wid = std::max(kCanvasWid, int32_t(GetSystemMetrics(SM_CXSCREEN)));
+    const int32_t hgt = std::max(kCanvasHgt, int32_t(GetSystemMetrics(SM_CYSCREEN)));
+    WindowCopy c;
+    c.bitmap = win32::SizedBitmap(wid, hgt, 32);
+    if (c.bitmap.pixels) c.pixels = {c.bitmap.pixels, wid * 4, wid, hgt};
+    return c;
+  }();
+  return copy;
 }
 }  // namespace
 
@@ -23,9 +37,11 @@ Canvas MakeWindowCopy() {
 // pixel on the way, and that conversion costs most of a frame under Wine
 // (2.4 ms of 3.5 for 994 x 722). Widening the rows here first is a tenth of
 // that, and the copy of same-layout pixels that follows is a plain move.
+// A screen of another depth takes the canvas as it is.
 void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
-  static const Canvas copy = MakeWindowCopy();
-  if (!copy.pixels) {
+  static const bool widen = GetDeviceCaps(win32::PlayerDc(), BITSPIXEL) == 32;
+  const WindowCopy& copy = TheWindowCopy();
+  if (!widen || !copy.bitmap.pixels) {
     BitBlt(win32::PlayerDc(), x, y, w, h, DcOf(src), 0, 0, SRCCOPY);
     return;
   }
@@ -33,14 +49,20 @@ void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
   if (h > kCanvasHgt) h = kCanvasHgt;
   if (w <= 0 || h <= 0) return;
   GdiFlush();  // the compose and the banner text must be in memory
-  ExpandRows24To32(src.pixels, kCanvasWid * 3, copy.pixels, kCanvasWid * 4, w, h);
-  BitBlt(win32::PlayerDc(), x, y, w, h, DcOf(copy), 0, 0, SRCCOPY);
+  ExpandRows24To32(src.pixels, kCanvasWid * 3, copy.pixels.pixels, copy.pixels.stride, w, h);
+  BitBlt(win32::PlayerDc(), x, y, w, h, DcOf(copy.bitmap), 0, 0, SRCCOPY);
 }
 
-// The window's context stretches in HALFTONE mode, set when it was taken.
-void stretch_to_window(Canvas src, int32_t src_w, int32_t src_h, int32_t x, int32_t y,
-                       int32_t w, int32_t h) {
-  StretchBlt(win32::PlayerDc(), x, y, w, h, DcOf(src), 0, 0, src_w, src_h, SRCCOPY);
+// The core writes the rows after the compose and the banner text, which must
+// be in memory by then.
+WindowPixels window_pixels() {
+  GdiFlush();
+  return TheWindowCopy().pixels;
+}
+
+void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h) {
+  const WindowCopy& copy = TheWindowCopy();
+  if (copy.bitmap.pixels) BitBlt(win32::PlayerDc(), x, y, w, h, DcOf(copy.bitmap), 0, 0, SRCCOPY);
 }
 
 // Only the size changes; without SWP_NOZORDER and SWP_NOACTIVATE the window is
