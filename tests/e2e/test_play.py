@@ -283,6 +283,25 @@ def looping(t):
     check_equal(run.wait(10).code, 0, "exit code after Esc")
 
 
+def keys_between_quick_frames(t):
+    """frames of delay 0 follow one another as fast as they can, and a key still comes between two of them"""
+    count = 3000
+    folder = t.folder("quick")
+    pictures = [Image.filled(64, 8, (n % 256, n // 256, 140)) for n in range(count)]
+    t.qvm.build(os.path.join(folder, "Quick.QVM"), pictures, header=['WindowText "Quick"'],
+                delay_ms=0)
+    run, wid = t.session.start_player(t.copy_player(folder), "Quick")
+    wait_for_frame(run, 10, timeout=15)
+    t.session.send_key(wid, "space")
+    # Paused: the frame lines stop, well before the last frame.
+    wait_until(lambda: run.stdout() == (time.sleep(0.3) or run.stdout()), 10, "the frames to stop")
+    last = frame_lines(run.stdout())[-1][0]
+    check(last < count - 1, "Space came only after the last frame (%d)" % last)
+    print("  delay 0: paused by Space at frame %d of %d" % (last, count))
+    t.session.send_key(wid, "Escape")
+    check_equal(run.wait(10).code, 0, "exit code after Esc")
+
+
 def replaced_while_playing(t):
     """another movie renamed over the playing one is read afresh: the next frames are its own"""
     folder = t.folder("replaced")
@@ -312,4 +331,4 @@ def replaced_while_playing(t):
 
 
 if __name__ == "__main__":
-    main("Playback and keys", [plays_through, keys, looping, replaced_while_playing])
+    main("Playback and keys", [plays_through, keys, looping, keys_between_quick_frames, replaced_while_playing])

@@ -161,13 +161,33 @@ void show_player_window() {
   SetForegroundWindow(hwnd);
 }
 
+namespace {
+
+void Dispatch(MSG* msg) {
+  TranslateMessage(msg);
+  DispatchMessageA(msg);
+}
+
+// The queue hands out posted messages before the keyboard and the mouse, and
+// when frames cost more than their delays a clock's request is always there:
+// the viewer's input waiting behind a request is handled before it.
+void InputFirst() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    Dispatch(&msg);
+  }
+}
+
+}  // namespace
+
 int run_player() {
   SendMessageA(win32::g_player_window, win32::kMsgShowFrame, 0, 0);
   MSG msg;
   // A result of -1 (a bad message) is not an end: only the quit message is.
   while (GetMessageA(&msg, nullptr, 0, 0) != 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    if (msg.message == win32::kMsgShowFrame) InputFirst();
+    Dispatch(&msg);
   }
   return kExitNormal;
 }
