@@ -15,12 +15,6 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
-  if (!FileStatus(path.c_str(), &stamp.bytes, &stamp.mtime)) return FileStamp();
-  return stamp;
-}
-
 // Offset of the first end byte from the stream's position, which is `at`, on;
 // -1 when the file ends first.
 int64_t FindEndByte(std::FILE* file, int64_t at) {

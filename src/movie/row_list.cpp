@@ -29,6 +29,12 @@ bool FileStatus(const char* path, int64_t* size, int64_t* mtime) {
   return true;
 }
 
+FileStamp StampOf(const std::string& path) {
+  FileStamp stamp;
+  if (!FileStatus(path.c_str(), &stamp.bytes, &stamp.mtime)) return FileStamp();
+  return stamp;
+}
+
 StackFile::~StackFile() { close(); }
 
 namespace {

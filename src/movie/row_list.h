@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "movie/movie_source.h"
+
 // The row index written by four characters, or -1 when a character lies
 // outside "+" to "z".
 int32_t RowIndex(const char* four);
@@ -45,6 +47,8 @@ class StackFile {
 
 // The size and time stamp of a file; false when it does not exist.
 bool FileStatus(const char* path, int64_t* size, int64_t* mtime);
+// The same as a stamp; its bytes are -1 when the file does not exist.
+FileStamp StampOf(const std::string& path);
 
 // Fills canvas rows 0 .. n-1 (rows of 9000 bytes) with the stack rows the list
 // names and returns n. Never writes past canvas row 2399 or a row's 9000th

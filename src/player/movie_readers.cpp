@@ -8,12 +8,6 @@
 
 namespace {
 
-FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
-  if (!FileStatus(path.c_str(), &stamp.bytes, &stamp.mtime)) return FileStamp();
-  return stamp;
-}
-
 [[noreturn]] void FailIndex(const MovieSource& movie, const IndexResult& r) {
   char text[128];
   switch (r.fault) {
