@@ -1,6 +1,7 @@
 // Every operating-system operation the player uses, as plain free functions.
-// Two implementations are chosen at link time: src/platform/win32/ (the real one)
-// and tests/support/fake_platform.cpp (records calls, returns scripted answers).
+// Three implementations are chosen at link time: src/platform/win32/ (the real
+// one), src/platform/web/ (the page) and tests/support/fake_platform.cpp
+// (records calls, returns scripted answers).
 // No window-system type appears here.
 #pragma once
 #include <cstdint>
@@ -21,6 +22,12 @@ void message_box(const char* text, const char* caption, unsigned style);
 void sleep_ms(int32_t ms);
 // Starts a detached thread running routine(arg); the routine must not throw.
 void start_thread(void (*routine)(void*), void* arg);
+// Runs routine(arg) on the main thread once ms milliseconds have passed;
+// nothing blocks meanwhile. The clock's way of timing a frame where no thread
+// may sleep.
+void call_after_ms(int32_t ms, void (*routine)(void*), void* arg);
+// Milliseconds from a fixed moment, never going back.
+double now_ms();
 
 // --- files and directories ------------------------------------------------
 // Full path of the running executable, at most size - 1 characters; returns the length.
