@@ -25,4 +25,16 @@ add_custom_command(
   COMMENT "Making the page template qv_page.html")
 add_custom_target(qv_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_page.html)
 
-enable_testing()
+
+
+# The page in headless Chromium. Movies are made with the native qvm, and the
+# viewer is handed the real player with a movie bundled, so both presets are
+# built first (scripts/test does); puppeteer-core comes from tests/web's lock.
+set(QVM_NATIVE "${CMAKE_SOURCE_DIR}/build/native/qvm" CACHE FILEPATH "native qvm for the page tests")
+set(PLAYER_EXE "${CMAKE_SOURCE_DIR}/build/win32/QV_MoviePlayer.exe" CACHE FILEPATH "the player for the viewer test")
+foreach(group playback start)
+  add_test(NAME page_${group}
+    COMMAND node ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs ${group} ${QVM_NATIVE}
+            ${CMAKE_BINARY_DIR}/qv_page.html ${PLAYER_EXE})
+  set_tests_properties(page_${group} PROPERTIES TIMEOUT 300)
+endforeach()

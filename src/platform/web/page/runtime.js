@@ -192,6 +192,7 @@ var QvPage = (function () {
       c.id = 'player';
       c.style.display = 'none';
       c.style.zIndex = 2;
+      c.style.background = '#000';  // the window class's brush
       if (rounded) c.style.borderRadius = css(5.5) + ' ' + css(5.5) + ' 0 0';
       c.addEventListener('mousedown', function (e) {
         if (e.button !== 0) return;
