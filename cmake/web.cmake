@@ -5,9 +5,12 @@ file(GLOB WEB_PLATFORM CONFIGURE_DEPENDS src/platform/web/*.cpp)
 set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
 add_executable(qv_player ${WEB_PLATFORM})
 target_link_libraries(qv_player PRIVATE qv_core)
-target_compile_options(qv_player PRIVATE -O2)
+# Bulk memory: a copy of a canvas row is one memory.copy instruction, not a
+# call out to JavaScript for every row.
+target_compile_options(qv_core PRIVATE -mbulk-memory)
+target_compile_options(qv_player PRIVATE -O2 -mbulk-memory)
 target_link_options(qv_player PRIVATE
-  -O2 --no-entry
+  -O2 --no-entry -mbulk-memory -sMEMORY_GROWTH_GEOMETRIC_STEP=0.05
   -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
   -sEXPORTED_FUNCTIONS=_malloc,_free

@@ -173,10 +173,10 @@ export function tempDir(name) {
 
 // --- the page -------------------------------------------------------------------------
 
-export async function launch() {
+export async function launch(extraArgs = []) {
   // As root (CI) the browser's sandbox cannot start; the pages are our own.
   return puppeteer.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-                            args: ['--no-sandbox'], headless: true });
+                            args: ['--no-sandbox', ...extraArgs], headless: true });
 }
 
 // A page with its console lines kept in order, as the exe's stdout.

@@ -33,7 +33,8 @@ void qv_js_stretch(const uint8_t* pixels, int32_t w, int32_t h, int32_t top, int
                    int32_t x, int32_t y, int32_t dw, int32_t dh);
 // The banner's text: measured, and drawn white on red into a 24-bit canvas.
 int32_t qv_js_banner_width(const char* text);
-void qv_js_banner_draw(uint8_t* canvas, int32_t x, int32_t y, const char* text);
+// Returns the rows drawn.
+int32_t qv_js_banner_draw(uint8_t* canvas, int32_t x, int32_t y, const char* text);
 
 // The splash window: a canvas of its own.
 void qv_js_splash_create(int32_t x, int32_t y, int32_t w, int32_t h);

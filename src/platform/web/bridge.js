@@ -39,7 +39,7 @@ mergeInto(LibraryManager.library, {
   },
   qv_js_banner_width: function (text) { return Module.qvPage.bannerWidth(UTF8ToString(text)); },
   qv_js_banner_draw: function (canvas, x, y, text) {
-    Module.qvPage.bannerDraw(HEAPU8, canvas, x, y, UTF8ToString(text));
+    return Module.qvPage.bannerDraw(HEAPU8, canvas, x, y, UTF8ToString(text));
   },
   qv_js_splash_create: function (x, y, w, h) { Module.qvPage.splashCreate(x, y, w, h); },
   qv_js_splash_hide: function () { Module.qvPage.splashHide(); },

@@ -1,7 +1,9 @@
 // The web platform, part three: canvases and drawing. Canvases are plain
 // memory of the module. A picture reaches the page as 32-bit RGBA rows put
-// into a page canvas; only the rows that changed since the last picture are
-// converted and put, since a screen movie changes few rows a frame.
+// into a page canvas. Every canvas keeps a mark for each row that changed
+// since the page was last given it: a copy writes only the rows that differ
+// and marks them, and a draw converts and puts only the marked rows, since a
+// screen movie changes few rows from one frame to the next.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -16,30 +18,63 @@ constexpr int32_t kRowBytes = platform::kCanvasWid * 3;
 
 int32_t Clip(int32_t v, int32_t limit) { return v < 0 ? 0 : v > limit ? limit : v; }
 
-// What one page canvas shows: the 24-bit rows last converted, to find the
-// rows that changed, and their RGBA form, which the page puts.
+// The C library's memcmp compares byte by byte here; rows are compared eight
+// bytes at a time instead.
+bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The shell's side of a canvas (its handle): which rows changed since the
+// page last took them. The core also writes pixels directly, into canvases
+// that are only ever copied from (the frame and the inactive picture), never
+// into one that is drawn.
+struct Marks {
+  bool changed[platform::kCanvasHgt];
+  void all() {
+    for (bool& c : changed) c = true;
+  }
+};
+
+Marks* MarksOf(platform::Canvas c) { return static_cast<Marks*>(c.handle); }
+
+void Expand(const uint8_t* bgr, uint32_t* to, int32_t w) {
+  for (int32_t x = 0; x < w; ++x, bgr += 3) {
+    to[x] = 0xFF000000u | uint32_t(bgr[2]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[0]) << 16;
+  }
+}
+
+// What one page canvas shows: the RGBA form of a canvas's top-left w x h
+// pixels, as the page last put them.
 class Surface {
  public:
-  // Converts what differs of w x h pixels of src; returns the changed rows as
-  // [*top, *top + *rows).
-  void take(const uint8_t* src, int32_t w, int32_t h, int32_t* top, int32_t* rows) {
-    if (w != w_ || h != h_) {
-      w_ = w, h_ = h;
-      shown_.assign(size_t(w) * h * 3, 0);
+  // Converts the changed rows of src (all of them after a forget or a new
+  // size); returns them as [*top, *top + *rows).
+  void take(platform::Canvas src, int32_t w, int32_t h, int32_t* top, int32_t* rows) {
+    Marks* marks = MarksOf(src);
+    if (w != w_ || h != h_ || src.pixels != from_) {
+      w_ = w, h_ = h, from_ = src.pixels;
       rgba_.assign(size_t(w) * h * 4, 0);
       valid_ = false;
     }
     int32_t first = -1, last = -1;
-    const size_t line = size_t(w) * 3;
     for (int32_t y = 0; y < h; ++y) {
-      const uint8_t* from = src + size_t(y) * kRowBytes;
-      uint8_t* seen = shown_.data() + size_t(y) * line;
-      if (valid_ && std::memcmp(from, seen, line) == 0) continue;
-      std::memcpy(seen, from, line);
-      Expand(from, reinterpret_cast<uint32_t*>(rgba_.data() + size_t(y) * w * 4), w);
+      if (valid_ && !marks->changed[y]) continue;
+      Expand(src.pixels + size_t(y) * kRowBytes, reinterpret_cast<uint32_t*>(rgba_.data() + size_t(y) * w * 4), w);
       if (first < 0) first = y;
       last = y;
     }
+    // The marks are this surface's: each canvas is drawn through one surface.
+    for (int32_t y = 0; y < h; ++y) marks->changed[y] = false;
     valid_ = true;
     *top = first < 0 ? 0 : first;
     *rows = first < 0 ? 0 : last - first + 1;
@@ -49,15 +84,10 @@ class Surface {
   const uint8_t* rgba() const { return rgba_.data(); }
 
  private:
-  static void Expand(const uint8_t* bgr, uint32_t* to, int32_t w) {
-    for (int32_t x = 0; x < w; ++x, bgr += 3) {
-      to[x] = 0xFF000000u | uint32_t(bgr[2]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[0]) << 16;
-    }
-  }
-
   int32_t w_ = -1, h_ = -1;
+  const uint8_t* from_ = nullptr;
   bool valid_ = false;
-  std::vector<uint8_t> shown_, rgba_;
+  std::vector<uint8_t> rgba_;
 };
 
 Surface g_window;   // the 1:1 picture, put straight into the window
@@ -79,31 +109,42 @@ namespace platform {
 
 Canvas create_canvas() {
   auto* pixels = static_cast<uint8_t*>(std::calloc(size_t(kCanvasHgt), size_t(kRowBytes)));
-  return {pixels, nullptr};
+  auto* marks = new Marks;
+  marks->all();
+  return {pixels, marks};
 }
 
+// Rows that already hold what is copied are left alone and unmarked.
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
   const int32_t x0 = Clip(x, kCanvasWid), x1 = Clip(x + w, kCanvasWid);
   const int32_t y0 = Clip(y, kCanvasHgt), y1 = Clip(y + h, kCanvasHgt);
   if (x1 <= x0) return;
+  const size_t bytes = size_t(x1 - x0) * 3;
+  Marks* marks = MarksOf(dst);
   for (int32_t row = y0; row < y1; ++row) {
     const size_t at = size_t(row) * kRowBytes + size_t(x0) * 3;
-    std::memcpy(dst.pixels + at, src.pixels + at, size_t(x1 - x0) * 3);
+    if (SameBytes(dst.pixels + at, src.pixels + at, bytes)) continue;
+    std::memcpy(dst.pixels + at, src.pixels + at, bytes);
+    marks->changed[row] = true;
   }
 }
 
 int32_t banner_text_width(Canvas, const char* text) { return qv_js_banner_width(text); }
 
 void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
-  qv_js_banner_draw(canvas.pixels, x, y, text);
+  int32_t rows = qv_js_banner_draw(canvas.pixels, x, y, text);
+  for (int32_t row = Clip(y, kCanvasHgt); row < Clip(y + rows, kCanvasHgt); ++row) {
+    MarksOf(canvas)->changed[row] = true;
+  }
 }
 
 void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
   w = Clip(w, kCanvasWid), h = Clip(h, kCanvasHgt);
+  if (w == 0 || h == 0) return;
   if (x != g_window_x || y != g_window_y) g_window.forget();
   g_window_x = x, g_window_y = y;
   int32_t top, rows;
-  g_window.take(src.pixels, w, h, &top, &rows);
+  g_window.take(src, w, h, &top, &rows);
   if (rows > 0) qv_js_put(g_window.rgba(), w, h, x, y, top, rows);
 }
 
@@ -114,7 +155,7 @@ void stretch_to_window(Canvas src, int32_t src_w, int32_t src_h, int32_t x, int3
   src_w = Clip(src_w, kCanvasWid), src_h = Clip(src_h, kCanvasHgt);
   if (src_w == 0 || src_h == 0) return;
   int32_t top, rows;
-  g_stretch.take(src.pixels, src_w, src_h, &top, &rows);
+  g_stretch.take(src, src_w, src_h, &top, &rows);
   qv_js_stretch(g_stretch.rgba(), src_w, src_h, top, rows, x, y, w, h);
 }
 

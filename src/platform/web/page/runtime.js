@@ -161,6 +161,7 @@ var QvPage = (function () {
 
   var api = {
     exitCode: null,
+    firstPictureMs: null,
     exit: function (code) { end(run, code); },
     messageBox: function (text, caption, failure) {
       if (failure) { run.failure = { caption: caption, text: text }; return; }
@@ -216,12 +217,16 @@ var QvPage = (function () {
       c.style.height = css(c.height);
     },
     isForeground: function () { return focused; },
-    setCursor: function (wait) { document.body.style.cursor = wait ? 'wait' : 'default'; },
+    setCursor: function (wait) {
+      var cursor = wait ? 'wait' : 'default';
+      if (document.body.style.cursor !== cursor) document.body.style.cursor = cursor;
+    },
 
     // An ImageData over the module's own memory: nothing is copied on the way
     // to the canvas. It is made again when the memory has grown.
     put: function (heap, ptr, w, h, x, y, top, rows) {
       run.ctx.putImageData(imageOver(run, 'image', heap, ptr, w, h), x, y, 0, top, w, rows);
+      firstPicture();
     },
     stretch: function (heap, ptr, w, h, top, rows, x, y, dw, dh) {
       var r = run;
@@ -232,6 +237,7 @@ var QvPage = (function () {
       r.ctx.imageSmoothingEnabled = true;
       r.ctx.imageSmoothingQuality = 'high';
       r.ctx.drawImage(r.stage, 0, 0, w, h, x, y, dw, dh);
+      firstPicture();
     },
 
     bannerWidth: function (text) {
@@ -239,10 +245,10 @@ var QvPage = (function () {
       return Math.ceil(scratch.measureText(text).width);
     },
     // White on red in the canvas's 24-bit rows (blue, green, red), clipped to
-    // the canvas's 3000 x 2400 pixels.
+    // the canvas's 3000 x 2400 pixels; returns the rows it covers.
     bannerDraw: function (heap, canvas, x, y, text) {
       var w = api.bannerWidth(text);
-      if (w <= 0) return;
+      if (w <= 0) return 0;
       var c = document.createElement('canvas');
       c.width = w;
       c.height = BANNER_HGT;
@@ -266,6 +272,7 @@ var QvPage = (function () {
           heap[d + 2] = px[s];
         }
       }
+      return BANNER_HGT;
     },
 
     splashCreate: function (x, y, w, h) {
@@ -310,6 +317,12 @@ var QvPage = (function () {
       g.fillText(text, x, y + ascent);
     }
   };
+
+  // When the page's first picture of the movie was drawn, in ms from the
+  // page's opening (for the benchmarks).
+  function firstPicture() {
+    if (api.firstPictureMs === null) api.firstPictureMs = performance.now();
+  }
 
   function imageOver(r, key, heap, ptr, w, h) {
     var img = r[key];
