@@ -8,7 +8,7 @@ target_link_libraries(qv_player PRIVATE qv_core)
 # Bulk memory: a copy of a canvas row is one memory.copy instruction, not a
 # call out to JavaScript for every row.
 target_compile_options(qv_core PRIVATE -mbulk-memory)
-target_compile_options(qv_player PRIVATE -O2 -mbulk-memory)
+target_compile_options(qv_player PRIVATE -O2 -mbulk-memory -msimd128)
 target_link_options(qv_player PRIVATE
   -O2 --no-entry -mbulk-memory -sMEMORY_GROWTH_GEOMETRIC_STEP=0.05
   -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web

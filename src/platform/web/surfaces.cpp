@@ -4,6 +4,8 @@
 // since the page was last given it: a copy writes only the rows that differ
 // and marks them, and a draw converts and puts only the marked rows, since a
 // screen movie changes few rows from one frame to the next.
+#include <wasm_simd128.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -18,15 +20,17 @@ constexpr int32_t kRowBytes = platform::kCanvasWid * 3;
 
 int32_t Clip(int32_t v, int32_t limit) { return v < 0 ? 0 : v > limit ? limit : v; }
 
-// The C library's memcmp compares byte by byte here; rows are compared eight
-// bytes at a time instead.
+// The C library's memcmp compares byte by byte here; rows are compared 64
+// bytes at a time with the vector instructions instead, as every browser
+// that inflates the page's movie has them.
 bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
   size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    if (x != y) return false;
+  for (; i + 64 <= n; i += 64) {
+    v128_t d = wasm_v128_xor(wasm_v128_load(a + i), wasm_v128_load(b + i));
+    d = wasm_v128_or(d, wasm_v128_xor(wasm_v128_load(a + i + 16), wasm_v128_load(b + i + 16)));
+    d = wasm_v128_or(d, wasm_v128_xor(wasm_v128_load(a + i + 32), wasm_v128_load(b + i + 32)));
+    d = wasm_v128_or(d, wasm_v128_xor(wasm_v128_load(a + i + 48), wasm_v128_load(b + i + 48)));
+    if (wasm_v128_any_true(d)) return false;
   }
   for (; i < n; ++i) {
     if (a[i] != b[i]) return false;
@@ -47,8 +51,17 @@ struct Marks {
 
 Marks* MarksOf(platform::Canvas c) { return static_cast<Marks*>(c.handle); }
 
+// Four pixels at a time: a 16-byte load of which 12 bytes are used, so the
+// vector loop stops while a full load still lies inside the row.
 void Expand(const uint8_t* bgr, uint32_t* to, int32_t w) {
-  for (int32_t x = 0; x < w; ++x, bgr += 3) {
+  const v128_t opaque = wasm_i32x4_splat(int32_t(0xFF000000u));
+  int32_t x = 0;
+  for (; x + 6 <= w; x += 4, bgr += 12) {
+    const v128_t v = wasm_v128_load(bgr);
+    const v128_t rgb = wasm_i8x16_shuffle(v, v, 2, 1, 0, 3, 5, 4, 3, 6, 8, 7, 6, 9, 11, 10, 9, 12);
+    wasm_v128_store(to + x, wasm_v128_or(wasm_v128_and(rgb, wasm_i32x4_splat(0x00FFFFFF)), opaque));
+  }
+  for (; x < w; ++x, bgr += 3) {
     to[x] = 0xFF000000u | uint32_t(bgr[2]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[0]) << 16;
   }
 }
