@@ -18,7 +18,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "scripts"))
-import headless  # noqa: E402
+import images  # noqa: E402
+from qvm_tool import list_line, write_header  # noqa: E402
 
 W, H = 800, 600
 STRIDE = W * 3
@@ -274,7 +275,7 @@ def text_width(text, scale=2):
 
 def png_bytes(canvas):
     view = memoryview(canvas.buf)
-    return headless.png_bytes(W, [view[r * STRIDE:(r + 1) * STRIDE] for r in range(H)], 1)
+    return images.png_bytes(W, [view[r * STRIDE:(r + 1) * STRIDE] for r in range(H)], 1)
 
 
 class Lcg:
@@ -504,13 +505,12 @@ class Recorder:
         return self.written[digest]
 
     def shot(self, delay_ms, overlay=None):
-        self.entries.append("%s %d" % (self.store(self.picture(overlay)), delay_ms))
+        self.entries.append(list_line(self.store(self.picture(overlay)), delay_ms))
         self.frame_count += 1
 
     def click_shot(self, region):
         x, y, w, h = region
-        self.entries.append("%s click %d,%d,%d,%d" %
-                            (self.store(self.picture()), x, y, x + w - 1, y + h - 1))
+        self.entries.append(list_line(self.store(self.picture()), (x, y, x + w - 1, y + h - 1)))
         self.click_frames.append(self.frame_count)
         self.frame_count += 1
 
@@ -734,8 +734,7 @@ def main(argv):
                 "# or picture and the click region that ends the frame.\n")
         f.write("inactive inactive.png\n")
         f.write("\n".join(rec.entries) + "\n")
-    with open(os.path.join(out_dir, "demo.header"), "w", newline="\n") as f:
-        f.write("\n".join(HEADER) + "\n")
+    write_header(os.path.join(out_dir, "demo.header"), HEADER)
     print("make_demo: %d frames (%d distinct pictures), click frame %s, %.1f s -> %s"
           % (rec.frame_count, len(rec.written), ",".join(map(str, rec.click_frames)),
              time.monotonic() - started, out_dir))

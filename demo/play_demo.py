@@ -8,13 +8,12 @@ screenshot of the page showing the first frame shot is put beside the exe's.
 
     play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
 
-Expects the Wine environment of scripts/wine-env (WINEPREFIX and friends).
+Plays in the shared Wine prefix of scripts/wine-env.
 Every wait is a poll with a deadline; a missed deadline ends the run with a
 message saying what did not happen. Only the processes started here are
 stopped, by their ids.
 """
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -24,18 +23,13 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "scripts"))
 import headless  # noqa: E402
+from player_output import crashed, frame_lines, read_text  # noqa: E402
+import wine  # noqa: E402
 
 SPLASH_TITLE = "Zebrik Demo"
 PLAYER_TITLE = "QV Movie Player Demo"
 SHOT_EVERY = 40            # frames between the screenshots of the contact sheet
 LONG_ENOUGH_MS = 250       # a frame shown this long can be caught on a screenshot
-# The wait dots of the start-up have no line end, so a frame line may follow
-# them on the same line.
-FRAME_LINE = re.compile(r"Frame (\d+): (.*)$")
-
-
-class DemoFailed(headless.Error):
-    pass
 
 
 def read_frame_list(path):
@@ -71,106 +65,35 @@ def pick_shot_frames(frames):
     return sorted(picked)
 
 
-def imagemagick(tool):
-    """The ImageMagick program, skipping a stand-in of the same name."""
-    for name in (tool, tool + "-im6.q16", tool + "-im7.q16"):
-        path = shutil.which(name)
-        if not path:
-            continue
-        try:
-            version = subprocess.run([path, "-version"], capture_output=True, text=True,
-                                     timeout=10).stdout
-        except (OSError, subprocess.TimeoutExpired):
-            continue
-        if "ImageMagick" in version:
-            return path
-    return None
-
-
 def wait_for(what, test, timeout_s, every_s=0.1):
-    return headless.wait_until(test, timeout_s, what, every_s, DemoFailed)
+    return headless.wait_until(test, timeout_s, what, every_s)
 
 
-class Screen:
-    def __init__(self, display, import_tool):
-        self.env = dict(os.environ, DISPLAY=display)
-        self.import_tool = import_tool
-
-    def run(self, *args, check=True):
-        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True,
-                                timeout=30)
-        if check and result.returncode != 0:
-            raise DemoFailed("%s failed: %s" % (" ".join(args), result.stderr.strip()))
-        return result.stdout
-
-    def find_window(self, title):
-        out = self.run("xdotool", "search", "--onlyvisible", "--name",
-                       "^%s$" % re.escape(title), check=False)
-        ids = out.split()
-        return ids[0] if ids else None
-
-    def geometry(self, window):
-        """x, y, width, height of a window on the screen."""
-        info = self.run("xwininfo", "-id", window)
-        get = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
-        return (get("Absolute upper-left X"), get("Absolute upper-left Y"),
-                get("Width"), get("Height"))
-
+class Screen(headless.XDisplay):
     def capture(self, box, path):
-        x, y, w, h = box
-        self.run(self.import_tool, "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
-                 "+repage", path)
-
-    def click(self, window, x, y):
-        self.run("xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1")
+        """The box of the screen, kept as a PNG file."""
+        picture = self.screenshot().crop(*box)
+        picture.save_png(path)
+        return picture
 
     def press(self, window, name):
         # Only the key going down: the player may be gone before a key-up could
         # be sent, and xdotool would then report its window as bad.
-        self.run("xdotool", "keydown", "--window", window, name, check=False)
+        self.x("xdotool", "keydown", "--window", str(window), name)
 
 
-class PlayerOutput:
-    """The player's standard output, followed live from its file."""
-
-    def __init__(self, path):
-        self.path = path
-        self.text = ""
-
-    def poll(self):
-        with open(self.path, "rb") as f:
-            self.text = f.read().decode("latin-1")
-        return self.text
-
-    def lines(self):
-        return self.poll().replace("\r\n", "\n").split("\n")
-
-    def frame_shown(self, n):
-        """The text after "Frame n: " of the first such line, or None."""
-        for line in self.lines():
-            m = FRAME_LINE.search(line)
-            if m and int(m.group(1)) == n:
-                return m.group(2)
-        return None
+def frame_shown(out_path, n):
+    """The name on the player's first line for frame n so far, or None."""
+    return next((name for shown, name in frame_lines(read_text(out_path)) if shown == n), None)
 
 
-def splash_invites_click(png_path, converter):
+def splash_invites_click(picture):
     """True when the splash's status line is the long invitation rather than
     the short "please wait": its dark red text spans more of the window."""
-    ppm = subprocess.run([converter, png_path, "-depth", "8", "ppm:-"], capture_output=True,
-                         timeout=30).stdout
-    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
-    if not header:
-        return False
-    width, height, pixels = int(header.group(1)), int(header.group(2)), ppm[header.end():]
-    left, right = width, -1
-    for y in range(max(0, height - 45), height):
-        row = pixels[y * width * 3:(y + 1) * width * 3]
-        for x in range(width):
-            r, g, b = row[3 * x], row[3 * x + 1], row[3 * x + 2]
-            if r > 90 and g < 60 and b < 60:
-                left, right = min(left, x), max(right, x)
-    return right - left > width * 0.75
+    red = lambda r, g, b: r > 90 and g < 60 and b < 60
+    xs = [x for y in range(max(0, picture.height - 45), picture.height)
+          for x in range(picture.width) if red(*picture.pixel(x, y))]
+    return bool(xs) and max(xs) - min(xs) > picture.width * 0.75
 
 
 def label_font():
@@ -209,7 +132,8 @@ def contact_sheet(shots, out_path, montage, converter):
 def run_imagemagick(args):
     result = subprocess.run(args, capture_output=True, text=True, timeout=120)
     if result.returncode != 0:
-        raise DemoFailed("%s failed: %s" % (os.path.basename(args[0]), result.stderr.strip()))
+        raise headless.Error("%s failed: %s"
+                             % (os.path.basename(args[0]), result.stderr.strip()))
 
 
 def page_shot(page, n, path):
@@ -225,13 +149,12 @@ def page_shot(page, n, path):
 def play(exe, list_path, work_dir, page=None):
     frames = read_frame_list(list_path)
     if not frames:
-        raise DemoFailed("no frames in " + list_path)
+        raise headless.Error("no frames in " + list_path)
     click_frames = {n: region for n, (delay, region) in enumerate(frames) if delay is None}
     shot_frames = pick_shot_frames(frames)
-    import_tool, converter = imagemagick("import"), imagemagick("convert")
-    montage = imagemagick("montage")
-    if not import_tool or not converter:
-        raise DemoFailed("ImageMagick (import, convert) is needed for the screenshots")
+    converter, montage = headless.imagemagick("convert"), headless.imagemagick("montage")
+    if not headless.imagemagick("import") or not converter:
+        raise headless.Error("ImageMagick (import, convert) is needed for the screenshots")
 
     shots_dir = os.path.join(work_dir, "shots")
     shutil.rmtree(shots_dir, ignore_errors=True)
@@ -244,49 +167,47 @@ def play(exe, list_path, work_dir, page=None):
     xvfb, display = headless.start_xvfb(1024, 768)
     player = None
     try:
-        screen = Screen(display, import_tool)
+        screen = Screen(wine.environment(wine.shared_prefix(), display))
         print("play_demo: Xvfb on display %s" % display)
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             # The player opens its own file by its bare name in the current folder.
             player = subprocess.Popen(["wine", "demo.exe"], cwd=run_dir, env=screen.env,
                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        output = PlayerOutput(out_path)
 
         def alive(what):
             if player.poll() is not None:
-                raise DemoFailed("the player ended (exit code %d) before %s"
-                                 % (player.returncode, what))
+                raise headless.Error("the player ended (exit code %d) before %s"
+                                     % (player.returncode, what))
 
         def window(title):
             alive("its window \"%s\" appeared" % title)
-            return screen.find_window(title)
+            return next(iter(screen.find_windows(title)), None)
 
         splash = wait_for("the splash window", lambda: window(SPLASH_TITLE), 60)
-        splash_box = screen.geometry(splash)
+        splash_box = screen.window_rect(splash)
         print("play_demo: splash %dx%d at %d,%d" % (splash_box[2], splash_box[3],
                                                     splash_box[0], splash_box[1]))
         # The geometry summary ends with "Notes=": the settings and the layout are done.
         wait_for("the geometry lines on the player's output",
-                 lambda: alive("the geometry lines") or "Notes=" in output.poll(), 30)
+                 lambda: alive("the geometry lines") or "Notes=" in read_text(out_path), 30)
         splash_shot = os.path.join(shots_dir, "splash.png")
 
         def splash_ready():
-            screen.capture(splash_box, splash_shot)
-            return splash_invites_click(splash_shot, converter)
+            return splash_invites_click(screen.capture(splash_box, splash_shot))
         try:
             wait_for("the splash to invite a click", splash_ready, 15, 0.2)
-        except DemoFailed as e:
+        except headless.Error as e:
             print("play_demo: note: %s; going on with the last screenshot" % e)
         screen.click(splash, splash_box[2] // 2, splash_box[3] // 2)
 
         player_window = wait_for("the player window", lambda: window(PLAYER_TITLE), 30)
-        box = screen.geometry(player_window)
+        box = screen.window_rect(player_window)
         print("play_demo: player window %dx%d at %d,%d" % (box[2], box[3], box[0], box[1]))
         shots = [("splash", splash_shot)]
         remaining_ms = sum(d for d, _ in frames if d is not None)
         for n in shot_frames:
             wait_for("frame %d on the player's output" % n,
-                     lambda: alive("frame %d was shown" % n) or output.frame_shown(n),
+                     lambda: alive("frame %d was shown" % n) or frame_shown(out_path, n),
                      30 + 2 * remaining_ms / 1000)
             settle_ms = 300 if n in click_frames else min(100, frames[n][0] // 3)
             time.sleep(settle_ms / 1000)
@@ -303,12 +224,12 @@ def play(exe, list_path, work_dir, page=None):
                       % (n, (x1 + x2) // 2, (y1 + y2) // 2))
                 screen.click(player_window, (x1 + x2) // 2, (y1 + y2) // 2)
                 wait_for("frame %d after the click" % (n + 1),
-                         lambda: alive("the click was answered") or output.frame_shown(n + 1),
+                         lambda: alive("the click was answered") or frame_shown(out_path, n + 1),
                          10)
 
         end = len(frames)
         wait_for("the end of the movie (\"Frame %d: NoFrame\")" % end,
-                 lambda: alive("the movie's end") or output.frame_shown(end) == "NoFrame",
+                 lambda: alive("the movie's end") or frame_shown(out_path, end) == "NoFrame",
                  30 + 2 * remaining_ms / 1000)
         path = os.path.join(shots_dir, "end.png")
         screen.capture(box, path)
@@ -317,19 +238,18 @@ def play(exe, list_path, work_dir, page=None):
         try:
             code = player.wait(15)
         except subprocess.TimeoutExpired:
-            raise DemoFailed("the player did not end after Esc")
-        with open(err_path, "rb") as f:
-            if b"Unhandled" in f.read():
-                raise DemoFailed("the player crashed")
+            raise headless.Error("the player did not end after Esc")
+        if crashed(read_text(err_path)):
+            raise headless.Error("the player crashed")
         if code != 0:
-            raise DemoFailed("the player ended with exit code %d after Esc" % code)
+            raise headless.Error("the player ended with exit code %d after Esc" % code)
 
         sheet = os.path.join(work_dir, "contact-sheet.png")
         contact_sheet(shots, sheet, montage, converter)
         return sheet
-    except DemoFailed as e:
-        raise DemoFailed("%s\n  the player's output: %s\n  its errors: %s\n  screenshots so far: %s"
-                         % (e, out_path, err_path, shots_dir))
+    except headless.Error as e:
+        raise headless.Error("%s\n  the player's output: %s\n  its errors: %s\n  screenshots "
+                             "so far: %s" % (e, out_path, err_path, shots_dir))
     finally:
         if player is not None:
             headless.stop_process(player)

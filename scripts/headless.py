@@ -1,21 +1,23 @@
 """What the end-to-end harness, bench-wine and the demo player share for
-running Windows programs out of sight: child processes that end with us, a
-private X server, a private Wine prefix, polling with a deadline, PNG files.
-Python standard library only.
+running programs out of sight: child processes that end with us, a private X
+server, its windows and screenshots, polling with a deadline. Python standard
+library only.
 """
 import ctypes
 import os
+import re
 import select
 import shutil
 import signal
-import struct
 import subprocess
 import time
-import zlib
+
+import images
 
 
 class Error(Exception):
-    """Something this module was asked to start or wait for did not happen."""
+    """Something that was to happen or hold did not; the message says what.
+    The e2e tests' Failure is this class, so a case fails on these too."""
 
 
 _libc = ctypes.CDLL(None, use_errno=True)
@@ -66,49 +68,77 @@ def start_xvfb(width, height, timeout_s=20):
     return proc, ":" + answer.strip().decode()
 
 
-def copy_prefix(source, prefix):
-    """A Wine prefix of our own at prefix, made from source in milliseconds:
-    drive_c hard-linked (copied where linking fails), the registry files,
-    which this prefix changes, copied. Its wineserver is its own."""
-    os.makedirs(prefix)
-    for part in ("drive_c", "dosdevices"):
-        src = os.path.join(source, part)
-        if subprocess.run(["cp", "-al", src, prefix], capture_output=True).returncode:
-            shutil.rmtree(os.path.join(prefix, part), ignore_errors=True)
-            subprocess.run(["cp", "-a", src, prefix], check=True)
-    for part in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
-        if os.path.exists(os.path.join(source, part)):
-            shutil.copy2(os.path.join(source, part), prefix)
-
-
-def wait_until(condition, timeout_s, what, every_s=0.03, error=Error):
+def wait_until(condition, timeout_s, what, every_s=0.03):
     """Polls condition() until it returns something true, and returns that;
-    raises error after timeout_s."""
+    raises Error after timeout_s."""
     deadline = time.monotonic() + timeout_s
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() >= deadline:
-            raise error("timed out after %.1f s waiting for %s" % (timeout_s, what))
+            raise Error("timed out after %.1f s waiting for %s" % (timeout_s, what))
         time.sleep(every_s)
 
 
-def _png_chunk(kind, data):
-    return (struct.pack(">I", len(data)) + kind + data
-            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+def imagemagick(tool):
+    """The path of ImageMagick's tool (import, convert, montage), or None. On
+    some machines the plain name is a stand-in for another program; Debian's
+    versioned names are tried after it."""
+    for name in (tool, tool + "-im6.q16", tool + "-im7.q16"):
+        path = shutil.which(name)
+        if not path:
+            continue
+        try:
+            version = subprocess.run([path, "-version"], capture_output=True, text=True,
+                                     timeout=10).stdout
+        except (OSError, subprocess.TimeoutExpired):
+            continue
+        if "ImageMagick" in version:
+            return path
+    return None
 
 
-def png_bytes(width, rows, level=6):
-    """An 8-bit RGB PNG, every row unfiltered. rows: width * 3 bytes each
-    (anything with the buffer protocol)."""
-    raw = b"".join(b"\0" + row for row in rows)
-    return (b"\x89PNG\r\n\x1a\n"
-            + _png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, len(rows), 8, 2, 0, 0, 0))
-            + _png_chunk(b"IDAT", zlib.compress(raw, level))
-            + _png_chunk(b"IEND", b""))
+class XDisplay:
+    """The X server that env names (DISPLAY): its windows found by title,
+    placed and clicked (xdotool, xwininfo), its screen taken (ImageMagick)."""
 
+    def __init__(self, env):
+        self.env = env
+        self.import_command = imagemagick("import")
 
-def write_png(path, width, rows, level=6):
-    with open(path, "wb") as f:
-        f.write(png_bytes(width, rows, level))
+    def x(self, *argv, timeout=10):
+        return subprocess.run(list(argv), env=self.env, capture_output=True, timeout=timeout)
+
+    def find_windows(self, title):
+        """Visible windows whose title is exactly title."""
+        # xdotool matches a POSIX extended regular expression.
+        pattern = "^%s$" % re.sub(r"([.^$*+?()\[\]{}|\\])", r"\\\1", title)
+        found = self.x("xdotool", "search", "--onlyvisible", "--name", pattern)
+        return [int(w) for w in found.stdout.split()]
+
+    def window_rect(self, wid):
+        """(x, y, width, height) of a window on the screen."""
+        info = self.x("xwininfo", "-id", str(wid))
+        if info.returncode:
+            raise Error("xwininfo -id %s failed: %s"
+                        % (wid, info.stderr.decode(errors="replace").strip()))
+        value = lambda label: int(re.search(label + r":\s+(-?\d+)", info.stdout.decode()).group(1))
+        return (value("Absolute upper-left X"), value("Absolute upper-left Y"),
+                value("Width"), value("Height"))
+
+    def click(self, wid, x, y):
+        self.x("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
+
+    def screenshot(self):
+        """The whole screen with the exact 24-bit values the programs drew."""
+        if not self.import_command:
+            raise Error("ImageMagick's import is not installed")
+        shot = self.x(self.import_command, "-window", "root", "-depth", "8", "ppm:-")
+        if shot.returncode:
+            raise Error("import failed: %s" % shot.stderr.decode(errors="replace"))
+        return images.parse_ppm(shot.stdout)
+
+    def window_picture(self, wid):
+        x, y, width, height = self.window_rect(wid)
+        return self.screenshot().crop(x, y, width, height)

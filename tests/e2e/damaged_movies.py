@@ -4,9 +4,10 @@ the player), the pictures a damaged movie must show, and driving the player
 through a movie frame by frame. Not a test file itself."""
 import os
 import re
-import subprocess
 
-from harness import Failure, Image, check, check_equal, movie_offsets, wait_until
+from harness import Failure, check, check_equal, wait_until
+from images import Image
+from movies import movie_offsets
 
 PLAYER = "QV_MoviePlayer.exe"
 TITLE = "Damaged Movie"
@@ -19,20 +20,10 @@ SYSTEM_MODAL_ERROR = 0x1010
 
 def build(t, name, frames, header=HEADER, inactive=None):
     """A .QVM movie, as bytes. frames: (picture, timing) pairs, the timing a
-    delay in milliseconds or "click X1,Y1,X2,Y2"; inactive: the picture of
-    an inactive record."""
-    folder = t.folder("src-" + name)
-    paths = t.qvm.frames([picture for picture, _ in frames] + ([inactive] if inactive else []))
-    with open(os.path.join(folder, "frames.txt"), "w") as f:
-        if inactive:
-            f.write("inactive %s\n" % paths.pop())
-        for path, (_, timing) in zip(paths, frames):
-            f.write("%s %s\n" % (path, timing))
-    with open(os.path.join(folder, "header.txt"), "w", newline="\r\n") as f:
-        f.write("".join(line + "\n" for line in header))
-    out = os.path.join(folder, "movie.QVM")
-    t.qvm("build", "-o", out, "--header", os.path.join(folder, "header.txt"),
-          "--list", os.path.join(folder, "frames.txt"))
+    delay in milliseconds or a click rectangle (x1, y1, x2, y2); inactive:
+    the picture of an inactive record."""
+    out = t.qvm.build_list(os.path.join(t.folder("src-" + name), "movie.QVM"), frames, header,
+                           inactive)
     with open(out, "rb") as f:
         return f.read()
 
@@ -181,9 +172,7 @@ def expect_picture(t, run, wid, n, picture):
             raise Failure("%s: the window is %dx%d at %d,%d, not the %dx%d picture"
                           % ((failure,) + state["rect"][2:] + state["rect"][:2]
                              + (picture.width, picture.height)))
-        kept = os.path.join(t.session.root, "%s-frame%d" % (run.name, n))
-        shown.save_png(kept + "-shown.png")
-        picture.save_png(kept + "-expected.png")
+        kept = t.session.keep_pictures("%s-frame%d" % (run.name, n), shown, picture)
         raise Failure("%s: frame %d shows %r, %d pixels differ from the expected %r; "
                       "pictures in %s-*.png" % (failure, n, shown, shown.differing_pixels(picture),
                                                picture, kept))
@@ -201,11 +190,8 @@ def end_with_escape(t, run, wid):
 
 def info(t, path):
     """qvm info's exit code and output; a crash of qvm fails the case."""
-    done = subprocess.run([t.qvm.path, "info", path], capture_output=True, timeout=60)
-    out = done.stdout.decode("latin-1")
-    check(done.returncode in (0, 1), "qvm info ended with code %d: %s%s"
-          % (done.returncode, out, done.stderr.decode("latin-1")))
-    return done.returncode, out
+    out = t.qvm("info", path, codes=(0, 1))
+    return t.qvm.code, out
 
 
 def info_reports(t, path, offset, words, code=1, kind="problem"):

@@ -9,7 +9,9 @@ import re
 
 from damaged_movies import (HEADER, TITLE, build, end_with_escape, flow_lines, info,
                             info_reports, place, player_window, start)
-from harness import Failure, Image, banded, check, check_equal, main, wait_until
+from harness import Failure, check, check_equal, main, wait_until
+from images import Image
+from movies import banded
 
 FRAMES = 50001
 

@@ -10,7 +10,9 @@ from damaged_movies import (HOLD_MS, black_canvas, build, canvas_picture, cut_fl
                             end_with_escape, expect_frames, expect_picture, flow_lines,
                             frame_line, info_reports, line_after, overlay, place, replace,
                             row_code, start)
-from harness import Failure, Image, banded, check, check_equal, main, movie_offsets, wait_until
+from harness import Failure, check, check_equal, main, wait_until
+from images import Image
+from movies import banded, movie_offsets
 
 WIDTH, ROWS = 17, 8
 
@@ -216,7 +218,7 @@ def long_row_list(t):
     frames = [banded(5, 700, 0), tall, banded(5, 700, 2)]
     # Frame 1 waits for a click at movie rows 100-200: read as anything else
     # (a piece of the row list) its timing would be a delay of 0.
-    data = build(t, "long", [(frames[0], HOLD_MS), (tall, "click 0,100,4,200"), (frames[2], 0)])
+    data = build(t, "long", [(frames[0], HOLD_MS), (tall, (0, 100, 4, 200)), (frames[2], 0)])
     rows1 = line_after(data, frame_line(data, 1))
     after = rows1.offset + len(rows1.text)
     data = data[:after] + row_code(0) * 200 + data[after:]

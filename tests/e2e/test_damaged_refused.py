@@ -7,7 +7,9 @@ import re
 
 from damaged_movies import (HEADER, SYSTEM_MODAL_ERROR, build, bundle, flow_lines, frame_line,
                             info, info_reports, line_after, place, replace, start)
-from harness import Image, banded, check, check_equal, main, movie_offsets
+from harness import check, check_equal, main
+from images import Image
+from movies import banded, movie_offsets
 
 
 def two_frames(t, name, width=17, header=HEADER):

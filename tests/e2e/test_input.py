@@ -4,8 +4,10 @@ shown while another program is in the foreground."""
 import os
 import time
 
-from harness import (Image, banded, check, check_equal, frame_lines, main, wait_for_frame,
-                     wait_until)
+from harness import check, check_equal, main, wait_until
+from images import Image
+from movies import banded
+from runs import frame_lines, wait_for_frame
 
 LONG_MS = 100000
 WIDTH, HEIGHT = 300, 200

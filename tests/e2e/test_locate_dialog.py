@@ -3,8 +3,9 @@ movie file: cancelled, it ends the program quietly; a file picked in it is
 the one played."""
 import os
 
-from harness import (banded, check_equal, main, movie_offsets, start_up_summary,
-                     start_up_transcript)
+from harness import check_equal, main
+from movies import banded, movie_offsets
+from runs import start_up_summary, start_up_transcript
 
 WIDTHS = {"Alpha.QVM": 5, "Beta.QVM": 6, "Gamma.QVM": 7}
 

@@ -3,7 +3,8 @@ message box it shows (checked pixel for pixel against the same box drawn by
 Wine itself), or the console tag it writes, and exit code 1."""
 import os
 
-from harness import banded, check_equal, main, movie_offsets
+from harness import check_equal, main
+from movies import banded, movie_offsets
 
 SYSTEM_MODAL_ERROR = 0x1010  # MB_SYSTEMMODAL | MB_ICONERROR
 OK_ONLY = 0

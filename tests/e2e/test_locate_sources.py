@@ -4,8 +4,9 @@ Each source is put next to decoys of the later sources, so taking the wrong
 one shows in the stack width and the offsets the player reports."""
 import os
 
-from harness import (banded, check, check_equal, main, movie_offsets, start_up_summary,
-                     start_up_transcript)
+from harness import check, check_equal, main
+from movies import banded, movie_offsets
+from runs import start_up_summary, start_up_transcript
 
 WIDTH, FIRST_ROWS, SECOND_ROWS = 37, 23, 31
 

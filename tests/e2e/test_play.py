@@ -4,8 +4,10 @@ jump, skip a delay, draw the frame banner and switch looping."""
 import os
 import time
 
-from harness import (Image, banded, check, check_equal, frame_lines, main, wait_for_frame,
-                     wait_until)
+from harness import check, check_equal, main, wait_until
+from images import Image
+from movies import banded
+from runs import frame_lines, wait_for_frame
 
 LONG_MS = 100000          # a delay no test waits out
 BANNER_RED = (255, 0, 0)  # the banner's background; no test picture holds it
@@ -281,5 +283,33 @@ def looping(t):
     check_equal(run.wait(10).code, 0, "exit code after Esc")
 
 
+def replaced_while_playing(t):
+    """another movie renamed over the playing one is read afresh: the next frames are its own"""
+    folder = t.folder("replaced")
+    width, height = 64, 40
+    first = distinct_frames(3, width, height)
+    path = os.path.join(folder, "Swap.QVM")
+    t.qvm.build_list(path, [(p, LONG_MS) for p in first], header=['WindowText "Swap"'])
+    run, wid = t.session.start_player(t.copy_player(folder), "Swap")
+    wait_for_frame(run, 0)
+    t.session.send_key(wid, "space")
+    seen = len(wait_for_frame(run, 1))
+    # Other pictures, and a longer header that moves every frame line and the stack.
+    other = [Image(width, height, bytes(reversed(p.rgb))) for p in first]
+    staged = os.path.join(t.folder("staged"), "Swap.QVM")
+    t.qvm.build_list(staged, [(p, LONG_MS) for p in other],
+                     header=['WindowText "Swap"', "xThe movie that came after"])
+    os.replace(staged, path)
+    t.session.send_key(wid, "Right")
+    seen += len(wait_for_frame(run, 2, seen))
+    wait_until(lambda: " Done" in run.stdout(), 5, "the movie indexed again")
+    t.session.send_key(wid, "Right")
+    wait_for_frame(run, 2, seen)
+    t.session.expect_picture(wid, t.qvm.frame(path, 2), what="frame 2 of the new movie")
+    print("  renamed over while paused: indexed again, frame 2 of the new movie shown")
+    t.session.send_key(wid, "Escape")
+    check_equal(run.wait(10).code, 0, "exit code after Esc")
+
+
 if __name__ == "__main__":
-    main("Playback and keys", [plays_through, keys, looping])
+    main("Playback and keys", [plays_through, keys, looping, replaced_while_playing])

@@ -5,8 +5,9 @@ comes: only after the splash is gone, unless the player got an argument."""
 import os
 import time
 
-from harness import (Failure, Image, check, check_equal, frame_lines, main, wait_for_frame,
-                     wait_until)
+from harness import Failure, check, check_equal, main, wait_until
+from images import Image
+from runs import frame_lines, wait_for_frame
 
 SPLASH = "Zebrik Demo"
 PLAYER = "Splash Test"

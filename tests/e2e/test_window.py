@@ -3,8 +3,10 @@ place and scale in each ScreenFill mode, where the picture lies in it, clicks
 on a centred or enlarged picture, and the rounded top corners."""
 import os
 
-from harness import (Image, banded, check, check_equal, frame_lines, main, wait_for_frame,
-                     wait_until)
+from harness import check, check_equal, main, wait_until
+from images import Image
+from movies import banded
+from runs import frame_lines, wait_for_frame
 
 SCREEN = (800, 560)
 BLACK = (0, 0, 0)

@@ -1,0 +1,150 @@
+"""Pictures compared pixel for pixel (screenshots, the frames movies are made
+of, qvm's renders) and the files they come in: 8-bit RGB PNG, written and read
+here without a library, and ImageMagick's binary PPM. Standard library only.
+"""
+import struct
+import zlib
+
+
+class Image:
+    """An RGB picture, 3 bytes a pixel, rows top-down: screenshots, crops of
+    them, and the frames movies are built from."""
+
+    def __init__(self, width, height, rgb):
+        assert len(rgb) == width * height * 3, "pixel data does not fit the size"
+        self.width, self.height, self.rgb = width, height, bytes(rgb)
+
+    @staticmethod
+    def filled(width, height, colour):
+        return Image(width, height, bytes(colour) * (width * height))
+
+    @staticmethod
+    def from_rows(rows):
+        """rows: lists of (r, g, b) tuples, all of one length."""
+        width = len(rows[0])
+        return Image(width, len(rows), b"".join(bytes(c for px in row for c in px) for row in rows))
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+    def crop(self, x, y, width, height):
+        if not (0 <= x and 0 <= y and x + width <= self.width and y + height <= self.height):
+            raise ValueError("crop %dx%d+%d+%d lies outside the %dx%d picture"
+                             % (width, height, x, y, self.width, self.height))
+        row = self.width * 3
+        return Image(width, height, b"".join(
+            self.rgb[(y + j) * row + x * 3:(y + j) * row + (x + width) * 3] for j in range(height)))
+
+    def differing_pixels(self, other):
+        if (self.width, self.height) != (other.width, other.height):
+            return self.width * self.height
+        a, b = self.rgb, other.rgb
+        return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+
+    def __eq__(self, other):
+        return isinstance(other, Image) and (self.width, self.height, self.rgb) == (
+            other.width, other.height, other.rgb)
+
+    def __repr__(self):
+        return "<Image %dx%d>" % (self.width, self.height)
+
+    def save_png(self, path):
+        row = self.width * 3
+        write_png(path, self.width, [self.rgb[y * row:(y + 1) * row] for y in range(self.height)])
+
+
+def _chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data
+            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def png_bytes(width, rows, level=6):
+    """An 8-bit RGB PNG, every row unfiltered. rows: width * 3 bytes each
+    (anything with the buffer protocol)."""
+    raw = b"".join(b"\0" + row for row in rows)
+    return (b"\x89PNG\r\n\x1a\n"
+            + _chunk(b"IHDR", struct.pack(">IIBBBBB", width, len(rows), 8, 2, 0, 0, 0))
+            + _chunk(b"IDAT", zlib.compress(raw, level))
+            + _chunk(b"IEND", b""))
+
+
+def write_png(path, width, rows, level=6):
+    with open(path, "wb") as f:
+        f.write(png_bytes(width, rows, level))
+
+
+def _paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    if pa <= pb and pa <= pc:
+        return a
+    return b if pb <= pc else c
+
+
+def read_png(path):
+    """An 8-bit RGB or RGBA PNG, not interlaced (what qvm writes); alpha is dropped."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("%s is not a PNG file" % path)
+    pos, idat, header = 8, [], None
+    while pos < len(data):
+        length, kind = struct.unpack_from(">I4s", data, pos)
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat.append(body)
+        elif kind == b"IEND":
+            break
+    width, height, depth, colour, _, _, interlace = header
+    if not (depth == 8 and colour in (2, 6) and interlace == 0):
+        raise ValueError("%s: only 8-bit RGB/RGBA PNGs are read here" % path)
+    bpp = 3 if colour == 2 else 4
+    raw = zlib.decompress(b"".join(idat))
+    stride = width * bpp
+    prev = bytearray(stride)
+    out = bytearray()
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + b) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 0xFF
+            elif kind == 4:
+                line[i] = (line[i] + _paeth(a, b, c)) & 0xFF
+        prev = line
+        if bpp == 3:
+            out += line
+        else:
+            for i in range(0, stride, 4):
+                out += line[i:i + 3]
+    return Image(width, height, out)
+
+
+def parse_ppm(data):
+    """A binary P6 picture as ImageMagick writes it (maxval 255)."""
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos) + 1
+            continue
+        start = pos
+        while not data[pos:pos + 1].isspace():
+            pos += 1
+        fields.append(data[start:pos])
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise ValueError("the screenshot is not an 8-bit P6 picture")
+    width, height = int(fields[1]), int(fields[2])
+    return Image(width, height, data[pos + 1:pos + 1 + width * height * 3])
