@@ -143,7 +143,7 @@ def page_shot(page, n, path):
     result = subprocess.run(["node", script, page, str(n), path], capture_output=True,
                             text=True, timeout=120)
     if result.returncode != 0:
-        raise DemoFailed("the page's screenshot failed: %s" % result.stderr.strip())
+        raise headless.Error("the page's screenshot failed: %s" % result.stderr.strip())
 
 
 def play(exe, list_path, work_dir, page=None):
