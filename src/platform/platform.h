@@ -20,14 +20,15 @@ constexpr int kCursorWait = 32514;
 void message_box(const char* text, const char* caption, unsigned style);
 [[noreturn]] void exit_process(int code);
 void sleep_ms(int32_t ms);
+// Milliseconds from a fixed moment, never going back; fractions count.
+double now_ms();
+// Calls routine(arg, value) once, ms milliseconds from now (at once for 0),
+// and returns at once. The win32 build waits on a thread of the system's pool
+// with the finest timer the system has; a page waits in its event loop.
+void call_after_ms(int32_t ms, void (*routine)(void* arg, int32_t value), void* arg,
+                   int32_t value);
 // Starts a detached thread running routine(arg); the routine must not throw.
 void start_thread(void (*routine)(void*), void* arg);
-// Runs routine(arg) on the main thread once ms milliseconds have passed;
-// nothing blocks meanwhile. The clock's way of timing a frame where no thread
-// may sleep.
-void call_after_ms(int32_t ms, void (*routine)(void*), void* arg);
-// Milliseconds from a fixed moment, never going back.
-double now_ms();
 
 // --- files and directories ------------------------------------------------
 // Full path of the running executable, at most size - 1 characters; returns the length.

@@ -17,8 +17,14 @@ struct Task {
   void* arg;
 };
 
-std::vector<Task> g_tasks;        // started "threads", oldest first
-std::map<int32_t, Task> g_timers;  // by the id the page's timer hands back
+struct Timer {
+  void (*routine)(void*, int32_t);
+  void* arg;
+  int32_t value;
+};
+
+std::vector<Task> g_tasks;          // started "threads", oldest first
+std::map<int32_t, Timer> g_timers;  // by the id the page's timer hands back
 int32_t g_next_timer = 1;
 
 }  // namespace
@@ -47,9 +53,11 @@ void start_thread(void (*routine)(void*), void* arg) {
   qv_js_queue_task();
 }
 
-void call_after_ms(int32_t ms, void (*routine)(void*), void* arg) {
+// The page's setTimeout, or for 0 its next turn; the routine runs on the one
+// thread, between the page's events.
+void call_after_ms(int32_t ms, void (*routine)(void*, int32_t), void* arg, int32_t value) {
   const int32_t id = g_next_timer++;
-  g_timers[id] = {routine, arg};
+  g_timers[id] = {routine, arg, value};
   qv_js_set_timer(id, ms < 0 ? 0 : ms);
 }
 
@@ -78,9 +86,9 @@ void RunTask() {
 void RunTimer(int32_t id) {
   auto it = g_timers.find(id);
   if (it == g_timers.end()) return;
-  const Task t = it->second;
+  const Timer t = it->second;
   g_timers.erase(it);
-  t.routine(t.arg);
+  t.routine(t.arg, t.value);
 }
 
 }  // namespace web
