@@ -2,16 +2,45 @@
 
 #include "platform/platform.h"
 
-int32_t ClockCompensation(int32_t last_frame) {
-  int32_t ms = last_frame / 1250 + 25;
-  return ms > 200 ? 200 : ms;
+namespace {
+
+// The cost of a presentation follows the last ones, so that a slow frame or
+// two (a page fault, a busy machine) does not pull every later frame early.
+constexpr double kCostWeight = 0.125;
+
+void RunClock(void* player, int32_t noted) { ClockDue(*static_cast<Player*>(player), noted); }
+
+}  // namespace
+
+bool RequestArrived(Player& p, int32_t n) {
+  int32_t expected = n;
+  return p.clock_request.compare_exchange_strong(expected, -1);
 }
 
-void RunClock(Player& p) {
-  const int32_t noted = p.CurrentFrame;
-  const int32_t compensation = ClockCompensation(p.index.LastFrame);
+void RestartTiming(Player& p) { p.clock.frame = -1; }
+
+void TimeFrame(Player& p, int32_t n, double started_ms, bool from_clock) {
+  PlaybackClock& c = p.clock;
+  const double now = platform::now_ms();
+  const double cost = now - started_ms;
+  c.cost_ms = c.cost_ms < 0 ? cost : c.cost_ms + (cost - c.cost_ms) * kCostWeight;
+  if (p.StepDelay < 0 && n == p.index.LastFrame && p.StopAtEnd == 0) p.StepDelay = 2000;
   const int32_t delay = p.StepDelay;
-  if (delay > compensation) platform::sleep_ms(delay - compensation);
+  // A frame shown again (a repaint, an activation) keeps its place in the chain.
+  if (n != c.frame) {
+    double due = c.due_ms + c.delay_ms;
+    const bool behind = now - due > (delay > 0 ? delay : 0);
+    if (!from_clock || c.frame < 0 || c.delay_ms < 0 || behind) due = now;
+    c.frame = n;
+    c.due_ms = due;
+    c.delay_ms = delay;
+  }
+  if (delay < 0) return;
+  const double wait = c.due_ms + delay - c.cost_ms - now;
+  platform::call_after_ms(wait > 0 ? static_cast<int32_t>(wait + 0.5) : 0, RunClock, &p, n);
+}
+
+void ClockDue(Player& p, int32_t noted) {
   // A pause or a move to another frame meanwhile leaves the next step to
   // whatever the viewer did.
   if (p.Playing != 1 || p.CurrentFrame != noted) return;
@@ -20,14 +49,3 @@ void RunClock(Player& p) {
     platform::post_show_frame(noted + 1);
   }
 }
-
-void RequestArrived(Player& p, int32_t n) {
-  int32_t expected = n;
-  p.clock_request.compare_exchange_strong(expected, -1);
-}
-
-namespace {
-void ClockThread(void* player) { RunClock(*static_cast<Player*>(player)); }
-}  // namespace
-
-void StartClock(Player& p) { platform::start_thread(ClockThread, &p); }

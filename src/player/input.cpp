@@ -1,6 +1,7 @@
 #include "player/input.h"
 
 #include "platform/failure.h"
+#include "player/clock.h"
 #include "player/show_frame.h"
 
 // Positions are taken relative to the picture, not the window, so that in the
@@ -58,6 +59,8 @@ HitArea HitTest(const Player& p, int32_t window_x, int32_t window_y) {
 
 void OnKey(Player& p, int32_t key) {
   const bool paused = p.Playing == 0;
+  // Whatever the viewer does, the frames after it are timed from now.
+  RestartTiming(p);
   switch (key) {
     case kKeyEscape:
       platform::exit_process(kExitNormal);
@@ -109,6 +112,7 @@ void OnClick(Player& p, int32_t client_x, int32_t client_y) {
       return;
     }
   }
+  RestartTiming(p);
   const ClickRegion& r = p.click_region;
   if (p.StepDelay == -1 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2) {
     platform::post_show_frame(p.CurrentFrame + 1);

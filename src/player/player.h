@@ -27,6 +27,14 @@ struct ClickRegion {
   int32_t x1 = -1, y1 = 0, x2 = 0, y2 = 0;  // movie pixels, bounds inclusive
 };
 
+// The chain of due times of timed frames (see clock.h). Main thread only.
+struct PlaybackClock {
+  int32_t frame = -1;     // the frame whose due time is known; -1: start afresh
+  double due_ms = 0;      // when that frame was due on screen, in platform::now_ms time
+  int32_t delay_ms = -1;  // that frame's delay; -1 for one that waited for a click
+  double cost_ms = -1;    // what a presentation costs, smoothed; -1 until measured
+};
+
 struct Player {
   MovieSource movie;
   PlayerSettings settings;
@@ -44,6 +52,7 @@ struct Player {
   // clock for it; while one clock's request is on its way the others keep
   // still, or every later frame would be presented twice.
   std::atomic<int32_t> clock_request{-1};
+  PlaybackClock clock;
   ClickRegion click_region;
   int32_t FrameWid = 0, FrameHgt = 0;   // the frame now in FrameCanvas
 

@@ -127,16 +127,6 @@ void DrawToWindow(Player& p) {
   }
 }
 
-void NextStep(Player& p, int32_t n) {
-  if (p.StepDelay >= 0) {
-    StartClock(p);
-  } else if (n == p.index.LastFrame && p.StopAtEnd == 0) {
-    // A looping movie never waits at its end.
-    p.StepDelay = 2000;
-    StartClock(p);
-  }
-}
-
 }  // namespace
 
 void BannerText(const Player& p, int32_t n, char* text, int size) {
@@ -174,7 +164,8 @@ bool FetchFrame(Player& p, int32_t n) {
 }
 
 void ShowFrame(Player& p, int32_t n) {
-  RequestArrived(p, n);
+  const double started_ms = platform::now_ms();
+  const bool from_clock = RequestArrived(p, n);
   n = ChooseFrame(p, n);
   if (n < 0 || !FetchFrame(p, n)) return;
   Compose(p);
@@ -182,5 +173,5 @@ void ShowFrame(Player& p, int32_t n) {
   DrawToWindow(p);
   platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait
                                                              : platform::kCursorArrow);
-  NextStep(p, n);
+  TimeFrame(p, n, started_ms, from_clock);
 }

@@ -42,6 +42,22 @@ void JoinThreads() {
   for (std::thread& t : running) t.join();
 }
 
+int RunTimers() {
+  int ran = 0;
+  while (!state().timers.empty()) {
+    auto first = state().timers.begin();
+    for (auto t = first; t != state().timers.end(); ++t) {
+      if (t->due_ms < first->due_ms) first = t;
+    }
+    const State::Timer timer = *first;
+    state().timers.erase(first);
+    if (timer.due_ms > state().now_ms) state().now_ms = timer.due_ms;
+    timer.routine(timer.arg, timer.value);
+    ++ran;
+  }
+  return ran;
+}
+
 bool TakePost(int32_t* frame, int timeout_ms) {
   std::unique_lock<std::mutex> lock(g_mutex);
   if (!g_posted.wait_for(lock, std::chrono::milliseconds(timeout_ms),
@@ -93,6 +109,24 @@ void start_thread(void (*routine)(void*), void* arg) {
     return;
   }
   state().threads.push_back({routine, arg});
+}
+
+double now_ms() {
+  if (!state().real_threads) return state().now_ms;
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+void call_after_ms(int32_t ms, void (*routine)(void*, int32_t), void* arg, int32_t value) {
+  if (state().real_threads) {
+    std::lock_guard<std::mutex> lock(fake::g_mutex);
+    fake::g_running.emplace_back([=] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      routine(arg, value);
+    });
+    return;
+  }
+  state().timers.push_back({ms, state().now_ms + ms, routine, arg, value});
 }
 
 int module_file_name(char* buf, int size) {

@@ -63,6 +63,18 @@ struct State {
     void* arg;
   };
   std::vector<Thread> threads;  // started, not run: a test runs them
+  // The clock's calls, waiting: RunTimers runs them in the order they are
+  // due, with now_ms at each one's due time. Without real threads time stands
+  // still but for that.
+  struct Timer {
+    int32_t ms;
+    double due_ms;
+    void (*routine)(void*, int32_t);
+    void* arg;
+    int32_t value;
+  };
+  std::vector<Timer> timers;
+  double now_ms = 0;
   bool mapping_fails = false;  // map_file answers null, as for a huge file
   int maps = 0;
   std::vector<int32_t> sleeps;
@@ -75,6 +87,8 @@ State& state();
 void Reset();
 
 void JoinThreads();
+// Runs the waiting timers (and those they start) in due order; returns how many ran.
+int RunTimers();
 // The next posted frame, waiting up to timeout_ms; false when none came.
 bool TakePost(int32_t* frame, int timeout_ms);
 

@@ -29,12 +29,15 @@ class ShowFrameTest : public ::testing::Test {
     ShowFrame(*p_, n);
     return testing::internal::GetCapturedStdout();
   }
-  // Runs the clock threads started so far, as the window would: each post shows
-  // the frame asked for.
+  // Runs the clocks started so far, each at its due time, as the window would:
+  // each post shows the frame asked for.
   void RunClocks() {
-    auto threads = fake::state().threads;
-    fake::state().threads.clear();
-    for (auto& t : threads) t.routine(t.arg);
+    auto timers = fake::state().timers;
+    fake::state().timers.clear();
+    for (auto& t : timers) {
+      if (t.due_ms > fake::state().now_ms) fake::state().now_ms = t.due_ms;
+      t.routine(t.arg, t.value);
+    }
   }
   Picture Frame(int32_t n) { return plan_.frames[n].picture; }
   Picture Shown(const platform::Canvas& c, int32_t hgt = -1) {
@@ -53,7 +56,9 @@ TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
   Load(plan);
   std::string out = Show(0);
   int32_t shown = 0;
-  while (!fake::state().threads.empty()) {
+  std::vector<int32_t> waits;
+  while (!fake::state().timers.empty()) {
+    waits.push_back(fake::state().timers[0].ms);
     EXPECT_EQ(p_->CurrentFrame, shown);
     EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, Frame(shown).bgr) << "frame " << shown;
     EXPECT_EQ(Shown(p_->canvases.ComposeCanvas).bgr, Frame(shown).bgr) << "frame " << shown;
@@ -67,8 +72,12 @@ TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
   std::string expected;
   for (int n = 0; n < 12; ++n) expected += "Frame " + std::to_string(n) + ": " + FrameName(n) + "\n";
   EXPECT_EQ(out, expected + "Frame 12: NoFrame\n");
-  // 100 ms less 25; frame 4's delay of 0 sleeps not at all.
-  EXPECT_EQ(fake::state().sleeps, std::vector<int32_t>(11, 75));
+  // Each frame's own delay (a presentation costs nothing here); frame 4's
+  // delay of 0 is followed at once.
+  std::vector<int32_t> delays(12, 100);
+  delays[4] = 0;
+  EXPECT_EQ(waits, delays);
+  EXPECT_TRUE(fake::state().sleeps.empty());
   EXPECT_EQ(p_->CurrentFrame, 11);  // the last picture stays
 }
 
@@ -90,7 +99,7 @@ TEST_F(ShowFrameTest, OutOfRangeChangesNothing) {
   EXPECT_EQ(Show(-1), "");
   EXPECT_EQ(p_->CurrentFrame, 1);
   EXPECT_EQ(fake::state().draws.size(), before.draws.size());
-  EXPECT_EQ(fake::state().threads.size(), before.threads.size());
+  EXPECT_EQ(fake::state().timers.size(), before.timers.size());
 }
 
 TEST_F(ShowFrameTest, StaleOffsetReindexesThenShows) {
@@ -183,7 +192,7 @@ TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
   EXPECT_EQ(p_->StepDelay, 100);
   EXPECT_EQ(p_->click_region.x1, -1);
   EXPECT_EQ(fake::state().cursors.back(), platform::kCursorWait);
-  EXPECT_EQ(fake::state().threads.size(), 1u);
+  EXPECT_EQ(fake::state().timers.size(), 1u);
   Show(1);
   EXPECT_EQ(p_->StepDelay, -1);
   EXPECT_EQ(p_->click_region.x1, 1);
@@ -191,14 +200,14 @@ TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
   EXPECT_EQ(p_->click_region.x2, 3);
   EXPECT_EQ(p_->click_region.y2, 4);
   EXPECT_EQ(fake::state().cursors.back(), platform::kCursorArrow);
-  EXPECT_EQ(fake::state().threads.size(), 1u);  // no clock for a click frame
+  EXPECT_EQ(fake::state().timers.size(), 1u);  // no clock for a click frame
   // The last frame waits too, unless the movie loops.
   Show(2);
-  EXPECT_EQ(fake::state().threads.size(), 1u);
+  EXPECT_EQ(fake::state().timers.size(), 1u);
   p_->StopAtEnd = 0;
   Show(2);
   EXPECT_EQ(p_->StepDelay, 2000);
-  EXPECT_EQ(fake::state().threads.size(), 2u);
+  EXPECT_EQ(fake::state().timers.size(), 2u);
   p_->Playing = 0;
   Show(0);
   EXPECT_EQ(fake::state().cursors.back(), platform::kCursorArrow);
@@ -287,48 +296,73 @@ TEST_F(ShowFrameTest, StretchedDrawingAtOtherScales) {
             std::vector<int32_t>({994, 722, 0, 0, 772, 560}));
 }
 
-TEST(Clock, Compensation) {
-  EXPECT_EQ(ClockCompensation(-1), 25);
-  EXPECT_EQ(ClockCompensation(1840), 26);
-  EXPECT_EQ(ClockCompensation(218749), 199);
-  EXPECT_EQ(ClockCompensation(218750), 200);
-  EXPECT_EQ(ClockCompensation(1000000), 200);
+// The chain of due times on a scripted clock: each row presents a frame at
+// `started`, done at `now`, and says how long the clock must wait.
+TEST(Clock, DueTimesChainLessWhatAPresentationCosts) {
+  fake::Reset();
+  auto p = std::make_unique<Player>();
+  p->index.LastFrame = 99;
+  struct Row {
+    const char* what;
+    int32_t frame, delay_ms;
+    double started, now;
+    bool from_clock, viewer_acted;
+    int32_t wait_ms;
+  } rows[] = {
+      {"the first frame starts the chain", 0, 40, 0, 2, false, false, 38},
+      {"on time: due 42, next due 82, less 2", 1, 40, 40, 42, true, false, 38},
+      {"a dearer presentation moves the ask earlier", 2, 40, 80, 90, true, false, 29},
+      {"a repaint keeps the frame's due time", 2, 40, 100, 101, false, false, 18},
+      {"late by less than a frame: the chain holds, so no drift", 3, 40, 150, 152, true, false, 7},
+      {"behind by more than a frame: afresh from now", 4, 40, 300, 302, true, false, 37},
+      {"the viewer acts: afresh from now", 4, 40, 400, 402, false, true, 37},
+      {"a delay shorter than a presentation: at once", 5, 1, 439, 443, true, false, 0},
+      {"a request not the clock's: afresh", 9, 100, 600, 602, false, false, 97},
+  };
+  for (const Row& r : rows) {
+    if (r.viewer_acted) RestartTiming(*p);
+    p->StepDelay = r.delay_ms;
+    fake::state().now_ms = r.now;
+    TimeFrame(*p, r.frame, r.started, r.from_clock);
+    ASSERT_FALSE(fake::state().timers.empty()) << r.what;
+    EXPECT_EQ(fake::state().timers.back().ms, r.wait_ms) << r.what;
+    EXPECT_EQ(fake::state().timers.back().value, r.frame) << r.what;
+  }
+  // A frame that waits for a click starts no clock, unless it ends a looping movie.
+  fake::state().timers.clear();
+  fake::state().now_ms = 700;
+  p->StepDelay = -1;
+  TimeFrame(*p, 10, 700, false);
+  EXPECT_TRUE(fake::state().timers.empty());
+  p->StopAtEnd = 0;
+  TimeFrame(*p, 99, 700, false);
+  EXPECT_EQ(p->StepDelay, 2000);
+  ASSERT_EQ(fake::state().timers.size(), 1u);
 }
 
 TEST(Clock, PostsOnlyWhenStillPlayingTheNotedFrame) {
   fake::Reset();
   auto p = std::make_unique<Player>();
-  p->index.LastFrame = 1840;
   p->CurrentFrame = 7;
-  p->StepDelay = 140;
-  RunClock(*p);
-  EXPECT_EQ(fake::state().sleeps, std::vector<int32_t>{114});
+  ClockDue(*p, 7);
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>{8});
-  RunClock(*p);  // a second clock of frame 7 while that request is on its way
+  ClockDue(*p, 7);  // a second clock of frame 7 while that request is on its way
   EXPECT_EQ(fake::state().posts.size(), 1u);
-  RequestArrived(*p, 8);
-  fake::state().sleeps.clear();
-  // The viewer pauses, or steps to another frame, while the clock sleeps.
-  fake::state().on_sleep = [&] { p->Playing = 0; };
-  RunClock(*p);
-  EXPECT_EQ(fake::state().posts.size(), 1u);
+  EXPECT_TRUE(RequestArrived(*p, 8));
+  EXPECT_FALSE(RequestArrived(*p, 8));
+  p->Playing = 0;  // the viewer paused meanwhile
+  ClockDue(*p, 7);
   p->Playing = 1;
-  fake::state().on_sleep = [&] { p->CurrentFrame = 9; };
-  RunClock(*p);
+  p->CurrentFrame = 9;  // or moved to another frame
+  ClockDue(*p, 7);
   EXPECT_EQ(fake::state().posts.size(), 1u);
-  fake::state().on_sleep = nullptr;
-  fake::state().sleeps.clear();
-  p->StepDelay = 20;
-  RunClock(*p);
-  EXPECT_TRUE(fake::state().sleeps.empty());  // no sleep for a short delay
-  EXPECT_EQ(fake::state().posts.size(), 2u);
 }
 
 TEST_F(ShowFrameTest, ClocksOfOneFrameAskForTheNextFrameOnce) {
   Load(SmallMovie(3, 5, 4));
   Show(0);
   Show(0);  // the first paint and the first request both present frame 0
-  ASSERT_EQ(fake::state().threads.size(), 2u);
+  ASSERT_EQ(fake::state().timers.size(), 2u);
   RunClocks();
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>{1});
   Show(1);
@@ -337,7 +371,7 @@ TEST_F(ShowFrameTest, ClocksOfOneFrameAskForTheNextFrameOnce) {
   EXPECT_EQ(fake::state().posts, std::vector<int32_t>({1, 2}));
   // A repaint after the request went out, before it arrived: no second request.
   Show(2);
-  fake::state().threads.clear();
+  fake::state().timers.clear();
   fake::state().posts.clear();
   Show(0);
   Show(1);

@@ -20,6 +20,16 @@ void exit_process(int code) {
 
 void sleep_ms(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 void start_thread(void (*routine)(void*), void* arg) { std::thread(routine, arg).detach(); }
+double now_ms() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+void call_after_ms(int32_t ms, void (*routine)(void*, int32_t), void* arg, int32_t value) {
+  std::thread([=] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    routine(arg, value);
+  }).detach();
+}
 
 int module_file_name(char* buf, int size) {
   if (size > 0) buf[0] = '\0';
