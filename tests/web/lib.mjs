@@ -181,7 +181,8 @@ export async function launch(extraArgs = []) {
 
 // A page with its console lines kept in order, as the exe's stdout.
 export class Page {
-  static async open(browser, url, { width = 1024, height = 768 } = {}) {
+  // beforeLoad runs in the page before any of its scripts.
+  static async open(browser, url, { width = 1024, height = 768, beforeLoad = null } = {}) {
     const p = new Page();
     p.page = await browser.newPage();
     p.lines = [];
@@ -189,6 +190,7 @@ export class Page {
     p.page.on('console', (m) => { if (m.type() === 'log') p.lines.push(m.text()); });
     p.page.on('pageerror', (e) => p.errors.push(e.message));
     await p.page.setViewport({ width, height });
+    if (beforeLoad) await p.page.evaluateOnNewDocument(beforeLoad);
     await p.page.goto(url);
     return p;
   }

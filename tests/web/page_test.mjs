@@ -50,6 +50,17 @@ async function endText(p) {
                            document.getElementById('end-text').textContent]);
 }
 
+// The splash is up; a page that never shows it says how far it got.
+async function waitSplash(p) {
+  try {
+    await p.page.waitForSelector('#splash', { visible: true, timeout: 15000 });
+  } catch (e) {
+    const state = await p.evaluate(() => JSON.stringify({ stages: QvPage.stages, exit: QvPage.exitCode,
+      end: document.getElementById('end-text').textContent, started: !!QvPage.current() }));
+    check(false, `no splash: ${state}; lines ${JSON.stringify(p.lines)}; errors ${p.errors}`);
+  }
+}
+
 async function press(p, key, line, from) {
   await p.page.keyboard.press(key);
   return p.waitLine(line, from);
@@ -229,7 +240,7 @@ async function start(browser) {
   for (const [what, act, plays] of dismissals) {
     cases.push([`the splash, then ${what}`, async () => {
       const p = await Page.open(browser, url);
-      await p.page.waitForSelector('#splash', { visible: true });
+      await waitSplash(p);
       const splash = await p.picture(splashAt.x, splashAt.y, 560, 500);
       checkEqual(splash.pixel(3, 3), [200, 255, 200], 'the splash background');
       let dark = 0;
@@ -250,9 +261,25 @@ async function start(browser) {
     }]);
   }
 
+  cases.push(['the focus changing while the player loads is no fault', async () => {
+    // Focus and blur every few milliseconds from before the page's scripts run
+    // until well after the player is up.
+    const p = await Page.open(browser, url, { beforeLoad: () => {
+      let n = 0;
+      const t = setInterval(() => {
+        window.dispatchEvent(new Event(n++ % 2 ? 'focus' : 'blur'));
+        if (n > 400) clearInterval(t);
+      }, 2);
+    } });
+    await waitSplash(p);
+    await sleep(1000);
+    checkEqual(await exitCode(p), null, 'the exit code');
+    await p.close();
+  }]);
+
   cases.push(['Esc on the splash ends the movie', async () => {
     const p = await Page.open(browser, url);
-    await p.page.waitForSelector('#splash', { visible: true });
+    await waitSplash(p);
     await p.page.keyboard.press('Escape');
     checkEqual(await endText(p), ['', 'The movie has ended.'], 'the end screen');
     await p.close();

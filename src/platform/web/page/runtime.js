@@ -30,8 +30,11 @@ var QvPage = (function () {
 
   // Every call of the player goes through here: a movie that has ended gets
   // none, and an end or a fault inside the call never escapes to the page.
+  // Events that come while the module is still loading (the page gaining the
+  // focus, say) find no player yet and are dropped, as a window's messages are
+  // before the window exists.
   function call(r, name) {
-    if (!r || r !== run || r.ended) return;
+    if (!r || r !== run || r.ended || !r.mod) return;
     var args = Array.prototype.slice.call(arguments, 2);
     try {
       r.mod['_' + name].apply(null, args);
