@@ -88,7 +88,7 @@ var QvPage = (function () {
   // The embedded movie: its files one after another in one gzip stream,
   // inflated straight into the module's memory.
   async function inflateInto(mod, packed, targets) {
-    var stream = (await packedStream(packed)).pipeThrough(new DecompressionStream('gzip'));
+    var stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
     var reader = stream.getReader(), i = 0, at = 0;
     for (;;) {
       var step = await reader.read();
@@ -425,16 +425,6 @@ var QvPage = (function () {
     $('another').addEventListener('click', showViewer);
   }
 
-  // The browser decodes base64 itself when it reads a data address, away from
-  // the page's thread; where it will not, the page decodes it.
-  async function packedStream(text) {
-    try {
-      var response = await fetch('data:application/octet-stream;base64,' + text);
-      if (response.ok && response.body) return response.body;
-    } catch (e) {}
-    return new Blob([decode64(text)]).stream();
-  }
-
   function decode64(text) {
     var bin = atob(text), bytes = new Uint8Array(bin.length);
     for (var i = 0; i < bin.length; i++) bytes[i] = bin.charCodeAt(i);
@@ -448,7 +438,7 @@ var QvPage = (function () {
     var el = $('qv-movie');
     if (!el) return showViewer();
     movieFiles = {
-      packed: el.textContent,
+      packed: decode64(el.textContent),
       list: el.getAttribute('data-files').split('/').map(function (f) {
         var colon = f.lastIndexOf(':');
         return { name: decodeURIComponent(f.slice(0, colon)), size: Number(f.slice(colon + 1)) };
