@@ -135,9 +135,10 @@ BENCHMARK(BM_BuildFrameIndex)->Unit(benchmark::kMillisecond);
 // the time is per frame.
 void BM_FetchSequential(benchmark::State& state) {
   Player& p = *Movie().player;
+  FetchedFrame frame;
   int32_t n = 0;
   for (auto _ : state) {
-    FetchFrame(p, n);
+    FetchFrame(p, n, &frame);
     n = n == kFrames - 1 ? 0 : n + 1;
   }
 }
@@ -147,7 +148,8 @@ BENCHMARK(BM_FetchSequential);
 void BM_FetchRandom(benchmark::State& state) {
   Player& p = *Movie().player;
   std::mt19937 rng(3);
-  for (auto _ : state) FetchFrame(p, int32_t(rng() % kFrames));
+  FetchedFrame frame;
+  for (auto _ : state) FetchFrame(p, int32_t(rng() % kFrames), &frame);
 }
 BENCHMARK(BM_FetchRandom);
 

@@ -14,7 +14,8 @@ gtest_discover_tests(core_tests DISCOVERY_MODE PRE_TEST
 file(GLOB TOOL_TESTS CONFIGURE_DEPENDS tests/tool/*.cpp)
 if(TOOL_TESTS)
   add_executable(tool_tests ${TOOL_TESTS})
-  target_link_libraries(tool_tests PRIVATE qv_writer qv_png qv_core qv_fake_platform GTest::gtest_main ZLIB::ZLIB)
+  target_link_libraries(tool_tests PRIVATE qv_video qv_writer qv_png qv_core qv_fake_platform GTest::gtest_main
+    PkgConfig::LIBZIP ZLIB::ZLIB)
   target_compile_definitions(tool_tests PRIVATE QVM_PATH="$<TARGET_FILE:qvm>")
   add_dependencies(tool_tests qvm)
   gtest_discover_tests(tool_tests DISCOVERY_MODE PRE_TEST)
@@ -26,4 +27,15 @@ if(benchmark_FOUND)
     add_executable(qv_bench ${BENCH_SOURCES})
     target_link_libraries(qv_bench PRIVATE qv_writer qv_core qv_fake_platform benchmark::benchmark)
   endif()
+  # Recordings in: import speed and memory, the tolerance table, the hand-out.
+  find_package(ZLIB REQUIRED)
+  add_executable(qv_video_bench bench/video/video_bench.cpp)
+  target_link_libraries(qv_video_bench PRIVATE qv_video qv_decode qv_png qv_writer qv_core
+    qv_fake_platform benchmark::benchmark ZLIB::ZLIB)
+  target_compile_definitions(qv_video_bench PRIVATE
+    QVM_PATH="$<TARGET_FILE:qvm>"
+    QV_BENCH_CACHE="${CMAKE_BINARY_DIR}/bench-video"
+    QV_SHARED_SCREEN="${CMAKE_SOURCE_DIR}/../shared/data/screen"
+    QV_PLAYER_EXE="${CMAKE_SOURCE_DIR}/build/win32/QV_MoviePlayer.exe")
+  add_dependencies(qv_video_bench qvm)
 endif()

@@ -82,9 +82,11 @@ int main() {
   Player& p = ThePlayer();
   p.movie = LocateMovie();
   ReadSettings(p.movie, &p.settings, false);
-  p.HelpOn = 0;
   ComputeGeometry(&p);
-  platform::create_player_window(&p);
+  p.HelpOn = 0;
+  const platform::Point at = PlacePlayerWindow(platform::work_area(), p.geometry);
+  platform::create_player_window(p.settings.WindowText, at.x, at.y, p.geometry.WindowWid,
+                                 p.geometry.WindowHgt, p.settings.WindowRoundingStyle);
   p.canvases = CreateCanvases();
   IndexMovie(p);
   p.Playing = 0;  // the presentations the window system asks for start no chain
@@ -100,9 +102,10 @@ int main() {
     double t = NowMs(), u;
     Say("Frame %d: %s\n", n, p.index.names[n]);
     line.ms.push_back((u = NowMs()) - t), t = u;
-    if (!FetchFrame(p, n)) FailTag("the frame index went stale during the benchmark");
+    FetchedFrame fetched;
+    if (!FetchFrame(p, n, &fetched)) FailTag("the frame index went stale during the benchmark");
     fetch.ms.push_back((u = NowMs()) - t), t = u;
-    platform::copy_canvas(compose, frame, 0, 0, p.FrameWid, p.FrameHgt);
+    platform::copy_canvas(compose, frame, 0, 0, fetched.FrameWid, fetched.FrameHgt);
     comp.ms.push_back((u = NowMs()) - t), t = u;
     platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
     GdiFlush();
@@ -135,8 +138,8 @@ int main() {
   // A stretched copy as at Scale 775, into the same window.
   for (int i = 0; i < 20; ++i) {
     const double t = NowMs();
-    platform::stretch_to_window(compose, p.FrameWid, p.FrameHgt, 0, 0, p.FrameWid * 775 / 1000,
-                                p.FrameHgt * 775 / 1000);
+    platform::stretch_to_window(compose, g.ShownWid, g.ShownHgt, 0, 0, g.ShownWid * 775 / 1000,
+                                g.ShownHgt * 775 / 1000);
     GdiFlush();
     stretch.ms.push_back(NowMs() - t);
   }

@@ -97,18 +97,8 @@ MovieSource FromDirectory() {
 int ChooseMovieFile(char* name) {
   static char file[kLineSize];
   static char dir[kLineSize];
-  std::strcpy(file, "*.QVM");
   platform::current_directory(dir, kLineSize);
-  platform::OpenFileRequest request = {};
-  request.struct_size = 76;
-  request.filter = "Zebrik Movie Files (*.QVM)\0\0";
-  request.filter_index = 0;
-  request.file = file;
-  request.file_size = kLineSize;
-  request.initial_dir = dir;
-  request.flags = 0x81004;  // explorer | file must exist | hide read-only
-  request.default_ext = "QVM";
-  platform::open_file_dialog(&request);
+  platform::choose_movie_file("*.QVM", dir, file, kLineSize);
   if (std::strcmp(file, "*.QVM") == 0) platform::exit_process(kExitNormal);
   return CopyText(BareName(file), name, 96);
 }

@@ -8,8 +8,6 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Passes over characters that are neither digits nor text ends; returns false
 // when a text end (line end included) comes first.
 bool SkipToDigit(const char* line, int* p) {
@@ -18,17 +16,6 @@ bool SkipToDigit(const char* line, int* p) {
     ++*p;
   }
   return true;
-}
-
-// A run of digits as a number; runs beyond 32 bits are clamped.
-int32_t ReadRun(const char* line, int* p) {
-  int64_t value = 0;
-  while (IsDigit(line[*p])) {
-    value = value * 10 + (line[*p] - '0');
-    if (value > INT32_MAX) value = INT32_MAX;
-    ++*p;
-  }
-  return static_cast<int32_t>(value);
 }
 
 // One- or two-digit number; the setting keeps its value when there is none.
@@ -48,11 +35,11 @@ void ReadPair(const char* line, int p, int32_t* first, int32_t* second) {
     if (line[p] == '\0') return;
     ++p;
   } else {
-    *first = ReadRun(line, &p);
+    *first = ReadDigits(line, &p);
     if (line[p] == '\0') return;
     ++p;
   }
-  if (IsDigit(line[p])) *second = ReadRun(line, &p);
+  if (IsDigit(line[p])) *second = ReadDigits(line, &p);
 }
 
 // One digit from low to high after "=", else 0.

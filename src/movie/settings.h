@@ -13,7 +13,7 @@ struct PlayerSettings {
   // The part of the frame that stays live while the window is in the
   // background; an x of -1 turns the inactive picture off.
   int32_t inactive_x = -1, inactive_y = -1, inactive_wid = -1, inactive_hgt = -1;
-  int32_t HelpOn = 0;
+  int32_t HelpOn = 0;  // the directive as read; the banner's state is the player's
   int32_t CoverTaskBarOk = 0;
   int32_t ScreenFill = 0;           // 0, 1 or 2
   int32_t WindowRoundingStyle = 0;  // 0 or 1

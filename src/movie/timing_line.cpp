@@ -1,16 +1,8 @@
 #include "movie/timing_line.h"
 
-namespace {
+#include "movie/flow_text.h"
 
-int32_t ReadDigits(const char* line, int* p) {
-  int64_t value = 0;
-  while (line[*p] >= '0' && line[*p] <= '9') {
-    value = value * 10 + (line[*p] - '0');
-    if (value > INT32_MAX) value = INT32_MAX;
-    ++*p;
-  }
-  return static_cast<int32_t>(value);
-}
+namespace {
 
 void SkipBlanks(const char* line, int* p) {
   while (line[*p] == ' ') ++*p;
@@ -38,11 +30,13 @@ TimingLine ReadTimingLine(const char* line) {
   t.delay_ms = ReadDigits(line, &p);
   if (line[p] != ',') return t;
   t.click = true;
+  t.region.left = t.delay_ms;
+  t.delay_ms = -1;
   ++p;
-  t.top = ReadDigits(line, &p);
+  t.region.top = ReadDigits(line, &p);
   SkipOne(line, &p);
-  t.right = ReadDigits(line, &p);
+  t.region.right = ReadDigits(line, &p);
   SkipOne(line, &p);
-  t.bottom = ReadDigits(line, &p);
+  t.region.bottom = ReadDigits(line, &p);
   return t;
 }

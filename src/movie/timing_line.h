@@ -4,10 +4,13 @@
 #pragma once
 #include <cstdint>
 
+// A rectangle of the frame in movie pixels, its bounds inclusive.
+struct ClickRegion { int32_t left = 0, top = 0, right = 0, bottom = 0; };
+
 struct TimingLine {
-  int32_t delay_ms = 0;  // the delay field; in the click form, the region's left
+  int32_t delay_ms = 0;  // the delay field; -1 in the click form: the frame waits
   bool click = false;
-  int32_t top = 0, right = 0, bottom = 0;
+  ClickRegion region;    // the click form's region; all 0 in the timed form
 };
 
 // Every scan stops at the line's end, so a line that ends before its fields

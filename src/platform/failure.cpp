@@ -19,8 +19,8 @@ void Say(const char* format, ...) {
   va_end(args);
 }
 
-void FailBox(const char* text, const char* caption, unsigned style) {
-  platform::message_box(text, caption, style);
+void FailBox(const char* text, const char* caption, platform::Box box) {
+  platform::message_box(text, caption, box);
   platform::exit_process(kExitFailure);
 }
 

@@ -2,22 +2,24 @@
 // Three implementations are chosen at link time: src/platform/win32/ (the real
 // one), src/platform/web/ (the page) and tests/support/fake_platform.cpp
 // (records calls, returns scripted answers).
-// No window-system type appears here.
+// No window-system type or value appears here: the shells map the kinds below.
 #pragma once
+#include <atomic>
 #include <cstdint>
+
+struct MovieSource;
 
 namespace platform {
 
-// Message box styles, with the values of the window system.
-constexpr unsigned kBoxOk = 0x0;
-constexpr unsigned kBoxSystemModalError = 0x1010;  // system-modal | error icon
-
-// Standard cursors.
-constexpr int kCursorArrow = 32512;
-constexpr int kCursorWait = 32514;
+// A plain box with an OK button, or the system-modal one with the error icon.
+enum Box { kBoxOk, kBoxSystemModalError };
+enum Cursor { kCursorArrow, kCursorWait };
+// The keys the player and the splash answer; every other key is kKeyOther.
+enum Key { kKeyEscape, kKeySpace, kKeyReturn, kKeyF1, kKeyF2, kKeyLeft, kKeyRight, kKeyPageUp,
+           kKeyPageDown, kKeyHome, kKeyOther };
 
 // --- process -------------------------------------------------------------
-void message_box(const char* text, const char* caption, unsigned style);
+void message_box(const char* text, const char* caption, Box box);
 [[noreturn]] void exit_process(int code);
 void sleep_ms(int32_t ms);
 // Milliseconds from a fixed moment, never going back; fractions count.
@@ -27,7 +29,8 @@ double now_ms();
 // with the finest timer the system has; a page waits in its event loop.
 void call_after_ms(int32_t ms, void (*routine)(void* arg, int32_t value), void* arg,
                    int32_t value);
-// Starts a detached thread running routine(arg); the routine must not throw.
+// Runs routine(arg) on another thread, which nothing waits for: in the win32
+// build one lent by the system's pool. The routine must not throw.
 void start_thread(void (*routine)(void*), void* arg);
 
 // --- files and directories ------------------------------------------------
@@ -44,21 +47,14 @@ void find_close(void* search);
 const uint8_t* map_file(const char* path, int64_t size);
 void unmap_file(const uint8_t* view, int64_t size);
 
-// The open-file dialog, with the fields the locator fills in.
-struct OpenFileRequest {
-  uint32_t struct_size;   // 76: the record without its later extension fields
-  const char* filter;     // double-zero-terminated list
-  uint32_t filter_index;
-  char* file;             // in: preset text; out: the chosen path
-  uint32_t file_size;
-  const char* initial_dir;
-  uint32_t flags;
-  const char* default_ext;
-};
-void open_file_dialog(OpenFileRequest* request);
+// The open-file dialog for a movie file: the files matching pattern ("*.QVM")
+// in directory, the pattern preset as the file name. Writes the chosen path
+// into file (size bytes); a cancelled dialog leaves the pattern there.
+void choose_movie_file(const char* pattern, const char* directory, char* file, int size);
 
 // --- screen ----------------------------------------------------------------
 struct Rect { int32_t left, top, right, bottom; };
+struct Point { int32_t x, y; };
 void screen_size(int32_t* width, int32_t* height);
 Rect work_area();
 
@@ -90,7 +86,7 @@ void resize_player_window(int32_t w, int32_t h);
 bool player_window_is_foreground();
 // Asks the player window, from any thread, to show frame n.
 void post_show_frame(int32_t n);
-void set_cursor(int32_t cursor);
+void set_cursor(Cursor cursor);
 void minimize_player_window();
 
 // --- splash painting (the splash thread, during one paint of its window) ------
@@ -106,24 +102,21 @@ int32_t splash_text_width(int32_t font_hgt, int32_t quality, const char* text);
 void splash_draw_text(int32_t x, int32_t y, int32_t font_hgt, int32_t quality, uint32_t colour,
                       bool opaque, const char* text);
 
-}  // namespace platform
-
-struct Player;
-
-namespace platform {
-
 // --- start-up (the real platform only; src/app/main.cpp) ----------------------
-// Registers the class, creates the hidden popup window sized and placed for
-// the player's geometry, with its region, and takes the drawing context every
-// frame is drawn through. Ends the process on failure.
-void create_player_window(Player* player);
+// Registers the class, creates the hidden popup window, w x h screen pixels at
+// (x, y), with the outline of a WindowRoundingStyle, and takes the drawing
+// context every frame is drawn through. Ends the process on failure.
+void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, int32_t h,
+                          int32_t rounding_style);
 // Shows the window and brings it to the foreground.
 void show_player_window();
-// Asks for frame 0 synchronously, then runs the message loop until it ends.
-int run_player(Player* player);
+// Asks for frame 0 synchronously, then runs the message loop until it ends;
+// the window's messages go to the handlers of the process's player.
+int run_player();
 
-// The splash window runs on a thread of its own.
-void start_splash(Player* player);
+// The splash window runs on a thread of its own, painting the movie's splash
+// with the wait status until indexing_done reads non-zero.
+void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done);
 // -1 until the splash thread has tried to make its window, 0 when that failed,
 // 1 once it exists.
 int32_t splash_window_state();

@@ -67,11 +67,16 @@ void ComputeGeometry(Player* p) {
   Say("Scale=%d  ", g.Scale);
   struct stat st;
   if (stat("noNotes.txt", &st) == 0) p->StopAtEnd = 0;
+  p->HelpOn = s.HelpOn;
   Say("StackWid=%d  MaxFrameHgt=%d \n", m.StackWid, m.MaxFrameHgt);
   // The layout reader has refused offsets beyond 32 bits.
   Say("FirstFlowByte=%d   LastFlowByte=%d ", int(m.FirstFlowByte), int(m.LastFlowByte));
   Say("FirstStackByte=%d\n", int(m.FirstStackByte));
-  Say("Help=%d   Notes=%d ", s.HelpOn, p->StopAtEnd.load());
+  Say("Help=%d   Notes=%d ", p->HelpOn.load(), p->StopAtEnd.load());
+}
+
+platform::Point PlacePlayerWindow(const platform::Rect& work, const DisplayGeometry& g) {
+  return {work.right - g.WindowWid >= 40 ? 40 : 0, work.bottom - g.WindowHgt >= 40 ? 40 : 0};
 }
 
 Canvases CreateCanvases() {

@@ -4,8 +4,13 @@
 #include "player/player.h"
 
 // Lays the window out for the fill mode, turns looping on when "noNotes.txt"
-// exists, and writes the geometry summary. Reads StackWid, MaxFrameHgt and
-// the settings; writes p->geometry and p->StopAtEnd.
+// exists and the banner when the header says HelpOn, and writes the summary.
+// Reads StackWid, MaxFrameHgt and the settings; writes geometry, StopAtEnd, HelpOn.
 void ComputeGeometry(Player* p);
+
+// The player window's top-left corner: 40 pixels in from the work area's
+// top-left corner when the window fits that way, else against the screen's
+// edge. Only the area's right and bottom count.
+platform::Point PlacePlayerWindow(const platform::Rect& work, const DisplayGeometry& g);
 
 Canvases CreateCanvases();

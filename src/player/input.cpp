@@ -57,43 +57,43 @@ HitArea HitTest(const Player& p, int32_t window_x, int32_t window_y) {
   return HitArea::kClient;
 }
 
-void OnKey(Player& p, int32_t key) {
+void OnKey(Player& p, platform::Key key) {
   const bool paused = p.Playing == 0;
   // Whatever the viewer does, the frames after it are timed from now.
   RestartTiming(p);
   switch (key) {
-    case kKeyEscape:
+    case platform::kKeyEscape:
       platform::exit_process(kExitNormal);
-    case kKeySpace:
+    case platform::kKeySpace:
       p.Playing = paused ? 1 : 0;
       Step(p);
       break;
-    case kKeyReturn:
+    case platform::kKeyReturn:
       if (p.Playing == 1) Step(p);
       break;
-    case kKeyF1:
+    case platform::kKeyF1:
       p.HelpOn = p.HelpOn == 0 ? 1 : 0;
       platform::post_show_frame(p.CurrentFrame);
       break;
-    case kKeyF2:
+    case platform::kKeyF2:
       ToggleLooping(p);
       break;
-    case kKeyLeft:
+    case platform::kKeyLeft:
       if (paused) ShowFrame(p, p.CurrentFrame - 1);
       break;
-    case kKeyRight:
+    case platform::kKeyRight:
       if (paused) ShowFrame(p, p.CurrentFrame + 1);
       break;
-    case kKeyPageUp:
+    case platform::kKeyPageUp:
       if (paused) ShowFrame(p, p.CurrentFrame - 100 < 0 ? 0 : p.CurrentFrame - 100);
       break;
-    case kKeyPageDown:
+    case platform::kKeyPageDown:
       if (paused) {
         int32_t n = p.CurrentFrame + 100;
         ShowFrame(p, n > p.index.LastFrame ? p.index.LastFrame.load() : n);
       }
       break;
-    case kKeyHome:
+    case platform::kKeyHome:
       p.CurrentFrame = 0;
       ShowFrame(p, 0);
       break;
@@ -114,7 +114,7 @@ void OnClick(Player& p, int32_t client_x, int32_t client_y) {
   }
   RestartTiming(p);
   const ClickRegion& r = p.click_region;
-  if (p.StepDelay == -1 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2) {
+  if (p.StepDelay == -1 && r.left <= x && x <= r.right && r.top <= y && y <= r.bottom) {
     platform::post_show_frame(p.CurrentFrame + 1);
   }
 }

@@ -6,18 +6,13 @@
 
 #include "player/player.h"
 
-// Virtual-key codes of the keys the player answers.
-constexpr int32_t kKeyEscape = 27, kKeySpace = 32, kKeyReturn = 13, kKeyF1 = 112,
-                  kKeyF2 = 113, kKeyLeft = 37, kKeyRight = 39, kKeyPageUp = 33,
-                  kKeyPageDown = 34, kKeyHome = 36;
-
 // What a point of the window is: the title strip drags the window.
 enum class HitArea { kClient, kDragStrip };
 
 // A point given in screen pixels from the window's top-left corner.
 HitArea HitTest(const Player& p, int32_t window_x, int32_t window_y);
 
-void OnKey(Player& p, int32_t key);
+void OnKey(Player& p, platform::Key key);
 
 // A left click at a client position in screen pixels: the close area ends the
 // process, the minimise area minimises, and a click inside the click region of

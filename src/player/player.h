@@ -10,6 +10,7 @@
 #include "movie/movie_source.h"
 #include "movie/row_list.h"
 #include "movie/settings.h"
+#include "movie/timing_line.h"
 #include "platform/platform.h"
 
 struct DisplayGeometry {
@@ -21,10 +22,6 @@ struct DisplayGeometry {
 
 struct Canvases {
   platform::Canvas FrameCanvas, ComposeCanvas, InactiveCanvas;
-};
-
-struct ClickRegion {
-  int32_t x1 = -1, y1 = 0, x2 = 0, y2 = 0;  // movie pixels, bounds inclusive
 };
 
 // The chain of due times of timed frames (see clock.h). Main thread only.
@@ -46,15 +43,14 @@ struct Player {
   std::atomic<int32_t> Playing{1};      // 1 playing, 0 paused
   std::atomic<int32_t> StepDelay{1};    // ms; -1 waits for a click in click_region
   std::atomic<int32_t> StopAtEnd{1};    // 1 looping off, 0 looping on
-  std::atomic<int32_t> HelpOn{0};       // the frame banner is drawn when 1
+  std::atomic<int32_t> HelpOn{0};       // the frame banner is drawn when 1; F1 toggles it
   // The frame a clock has asked for and the main thread has not yet been asked
   // to show (-1: none). A repaint presents a frame again and starts another
   // clock for it; while one clock's request is on its way the others keep
   // still, or every later frame would be presented twice.
   std::atomic<int32_t> clock_request{-1};
   PlaybackClock clock;
-  ClickRegion click_region;
-  int32_t FrameWid = 0, FrameHgt = 0;   // the frame now in FrameCanvas
+  ClickRegion click_region;             // of the frame shown, when it waits
 
   // Kept from one presentation to the next while the stack file keeps its
   // size and time stamp: the open (mapped) stack, and which stack row each
@@ -69,5 +65,9 @@ struct Player {
   }
 };
 
-// The process's player, used by thread routines that take no argument.
-Player& ThePlayer();
+// The process's player, filled by main and handed by the window shell to its
+// handlers. Never destroyed: threads may still read it while the process ends.
+inline Player& ThePlayer() {
+  static Player* player = new Player;
+  return *player;
+}

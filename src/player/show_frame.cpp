@@ -6,14 +6,11 @@
 #include "movie/flow_text.h"
 #include "movie/line_reader.h"
 #include "movie/row_list.h"
-#include "movie/timing_line.h"
 #include "platform/failure.h"
 #include "player/clock.h"
 #include "player/movie_readers.h"
 
 namespace {
-
-char g_line[kLineSize];  // main thread only
 
 // Step 1: which frame, if any, and its console line. Returns -1 for none.
 int32_t ChooseFrame(Player& p, int32_t n) {
@@ -38,13 +35,13 @@ int32_t ChooseFrame(Player& p, int32_t n) {
 }
 
 // Step 2: the line at the stored offset must still be the frame's frame line.
-bool FrameLineConfirmed(Player& p, LineReader* flow, int32_t n) {
-  if (!flow->seek(p.index.offsets[n]) || !flow->read(g_line, kLineSize)) return false;
-  if (g_line[0] != '~' || FrameNameLength(g_line) > kMaxFrameName) return false;
+bool FrameLineConfirmed(Player& p, LineReader* flow, int32_t n, char* line) {
+  if (!flow->seek(p.index.offsets[n]) || !flow->read(line, kLineSize)) return false;
+  if (line[0] != '~' || FrameNameLength(line) > kMaxFrameName) return false;
   // The name is taken by the same rule the index used, so a frame line that
   // the index accepted is always confirmed.
   char name[kMaxFrameName + 1];
-  CopyText(g_line + 1, name, kMaxFrameName);
+  CopyText(line + 1, name, kMaxFrameName);
   return std::strcmp(name, p.index.names[n]) == 0;
 }
 
@@ -71,39 +68,35 @@ void OpenStack(Player& p) {
 
 // Fill mode 0 keeps the window the size of the frame shown. The resize also
 // activates the window, and an activation presents the current frame again
-// before the resize returns: the layout is final before the window is asked,
-// so the inner presentation finds nothing more to resize.
-void FitWindowToFrame(Player& p) {
+// before the resize returns: after this frame's reading, and with the layout
+// final, so the inner presentation disturbs no read and resizes nothing.
+void FitWindowToFrame(Player& p, const FetchedFrame& f) {
   DisplayGeometry& g = p.geometry;
-  if (p.settings.ScreenFill != 0 || (p.FrameWid == g.ShownWid && p.FrameHgt == g.ShownHgt)) return;
-  g.WindowWid = p.FrameWid * g.Scale / 1000;
-  g.WindowHgt = p.FrameHgt * g.Scale / 1000;
-  g.ShownWid = p.FrameWid;
-  g.ShownHgt = p.FrameHgt;
+  if (p.settings.ScreenFill != 0 || (f.FrameWid == g.ShownWid && f.FrameHgt == g.ShownHgt)) return;
+  g.WindowWid = f.FrameWid * g.Scale / 1000;
+  g.WindowHgt = f.FrameHgt * g.Scale / 1000;
+  g.ShownWid = f.FrameWid;
+  g.ShownHgt = f.FrameHgt;
   platform::resize_player_window(g.WindowWid, g.WindowHgt);
 }
 
-void TakeTiming(Player& p, const char* line) {
-  TimingLine t = ReadTimingLine(line);
-  p.click_region.x1 = -1;
-  if (t.click) {
-    p.click_region = {t.delay_ms, t.top, t.right, t.bottom};
-    p.StepDelay = -1;
-  } else {
-    p.StepDelay = t.delay_ms;
-  }
-}
-
-void Compose(Player& p) {
+void Compose(Player& p, const FetchedFrame& f) {
   const Canvases& c = p.canvases;
   const PlayerSettings& s = p.settings;
   if (!platform::player_window_is_foreground() && s.inactive_x >= 0) {
-    platform::copy_canvas(c.ComposeCanvas, c.InactiveCanvas, 0, 0, p.FrameWid, p.FrameHgt);
+    platform::copy_canvas(c.ComposeCanvas, c.InactiveCanvas, 0, 0, f.FrameWid, f.FrameHgt);
     platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, s.inactive_x, s.inactive_y,
                           s.inactive_wid, s.inactive_hgt);
   } else {
-    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, 0, 0, p.FrameWid, p.FrameHgt);
+    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, 0, 0, f.FrameWid, f.FrameHgt);
   }
+}
+
+void BannerText(const Player& p, int32_t n, char* text, int size) {
+  const char* form = " Zebrik Demo - Playing - %s ";
+  if (n == p.index.LastFrame) form = p.StopAtEnd == 0 ? " Zebrik Demo - Loop - %s " : " Zebrik Demo - End - %s ";
+  if (p.Playing == 0) form = " Zebrik Demo - Paused - %s ";
+  std::snprintf(text, size, form, p.index.names[p.CurrentFrame]);
 }
 
 void DrawBanner(Player& p, int32_t n) {
@@ -129,37 +122,27 @@ void DrawToWindow(Player& p) {
 
 }  // namespace
 
-void BannerText(const Player& p, int32_t n, char* text, int size) {
-  const char* form = " Zebrik Demo - Playing - %s ";
-  if (n == p.index.LastFrame) form = p.StopAtEnd == 0 ? " Zebrik Demo - Loop - %s " : " Zebrik Demo - End - %s ";
-  if (p.Playing == 0) form = " Zebrik Demo - Paused - %s ";
-  std::snprintf(text, size, form, p.index.names[p.CurrentFrame]);
-}
-
-bool FetchFrame(Player& p, int32_t n) {
+bool FetchFrame(Player& p, int32_t n, FetchedFrame* frame) {
+  char line[kLineSize];  // this read's own: a nested presentation has another
   LineReader& flow = OpenFlow(p);
-  if (!FrameLineConfirmed(p, &flow, n)) {
+  if (!FrameLineConfirmed(p, &flow, n, line)) {
     flow.close();
     Reindex(p);
     return false;
   }
   p.CurrentFrame = n;
   OpenStack(p);
-  if (!flow.read(g_line, kLineSize) || g_line[0] != '$') FailTag("FormatError24");
-  p.FrameWid = p.movie.StackWid;
-  const int32_t rows = RowCount(g_line);
-  p.FrameHgt = rows < kMaxRows ? rows : kMaxRows;
-  LoadRowList(g_line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
-              p.canvases.FrameCanvas.pixels, p.held_rows);
+  if (!flow.read(line, kLineSize) || line[0] != '$') FailTag("FormatError24");
+  frame->FrameWid = p.movie.StackWid;
+  const int32_t rows = LoadRowList(line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
+                                   p.canvases.FrameCanvas.pixels, p.held_rows);
+  frame->FrameHgt = rows < kMaxRows ? rows : kMaxRows;
   // A row list longer than the buffer arrives in pieces; the timing line
   // follows the last of them. A flow that ends here reads as delay 0.
-  while (!flow.ended() && flow.read(g_line, kLineSize)) {
+  while (!flow.ended() && flow.read(line, kLineSize)) {
   }
-  if (!flow.read(g_line, kLineSize)) g_line[0] = '\0';
-  TakeTiming(p, g_line);
-  // Last: a presentation nested inside the resize (see FitWindowToFrame)
-  // uses the same flow reader and line buffer.
-  FitWindowToFrame(p);
+  if (!flow.read(line, kLineSize)) line[0] = '\0';
+  frame->timing = ReadTimingLine(line);
   return true;
 }
 
@@ -167,8 +150,12 @@ void ShowFrame(Player& p, int32_t n) {
   const double started_ms = platform::now_ms();
   const bool from_clock = RequestArrived(p, n);
   n = ChooseFrame(p, n);
-  if (n < 0 || !FetchFrame(p, n)) return;
-  Compose(p);
+  FetchedFrame frame;
+  if (n < 0 || !FetchFrame(p, n, &frame)) return;
+  p.StepDelay = frame.timing.delay_ms;  // -1 for a frame that waits for a click
+  p.click_region = frame.timing.region;
+  FitWindowToFrame(p, frame);
+  Compose(p, frame);
   if (p.HelpOn == 1) DrawBanner(p, n);
   DrawToWindow(p);
   platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait

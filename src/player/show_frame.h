@@ -9,10 +9,13 @@
 // looping and otherwise shows nothing; a negative n does nothing.
 void ShowFrame(Player& p, int32_t n);
 
-// The file side of a presentation: confirms the frame line (rebuilding the
-// index and returning false when it has moved), loads the rows into
-// FrameCanvas and reads the timing line into StepDelay and the click region.
-bool FetchFrame(Player& p, int32_t n);
+// A frame as read: its rows (FrameWid x FrameHgt) are in FrameCanvas.
+struct FetchedFrame {
+  int32_t FrameWid = 0, FrameHgt = 0;
+  TimingLine timing;
+};
 
-// The banner text for the frame now shown (exposed for tests).
-void BannerText(const Player& p, int32_t n, char* text, int size);
+// The file side of a presentation: confirms the frame line (rebuilding the
+// index and returning false when it has moved), makes n the current frame,
+// loads the rows and reads the timing line; the window and layout wait for it.
+bool FetchFrame(Player& p, int32_t n, FetchedFrame* frame);

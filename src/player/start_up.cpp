@@ -24,17 +24,18 @@ void WaitForSplashWindow() {
 void StartUp(Player& p) {
   p.movie = LocateMovie();
   TakeSettings(p);
-  p.HelpOn = p.settings.HelpOn;
   ComputeGeometry(&p);
-  platform::create_player_window(&p);
-  platform::start_splash(&p);
+  const platform::Point at = PlacePlayerWindow(platform::work_area(), p.geometry);
+  platform::create_player_window(p.settings.WindowText, at.x, at.y, p.geometry.WindowWid,
+                                 p.geometry.WindowHgt, p.settings.WindowRoundingStyle);
+  platform::start_splash(&p.movie, &p.index.IndexingDone);
   WaitForSplashWindow();
   p.canvases = CreateCanvases();
   IndexMovie(p);
   p.CurrentFrame = 0;
 }
 
-int BeginPlaying(Player& p) {
+int BeginPlaying(Player&) {
   platform::show_player_window();
-  return platform::run_player(&p);
+  return platform::run_player();
 }

@@ -23,11 +23,8 @@ constexpr uint32_t kStatusColour = 0x000080;      // dark red
 void PaintSplash(const MovieSource& movie, int32_t indexing_done);
 
 // The splash window's top-left corner: centred on the work area.
-struct SplashPlace {
-  int32_t x, y;
-};
-SplashPlace PlaceSplash(const platform::Rect& work);
+platform::Point PlaceSplash(const platform::Rect& work);
 
 // A key pressed on the splash once it invites a click: true when it dismisses
 // the splash (Right arrow). Esc ends the program here; other keys do nothing.
-bool OnSplashKey(int32_t key);
+bool OnSplashKey(platform::Key key);

@@ -55,10 +55,31 @@ def splash_painted(t, run, settle=0.3):
     wait_until(settled, 5, "the splash to be painted")
 
 
+def in_first_appearance_order(data):
+    """The movie with its stack rows in the order the row lists first name
+    them (qvm sorts them by their bytes), so the damage below can count on
+    where each frame's rows lie."""
+    _, end, first_stack, width = movie_offsets(data, appended=False)
+    lines = data[:end].split(b"\r\n")
+    order = {}  # old row index -> new one
+
+    def renumbered(row_list):
+        codes = [row_list[k:k + 4] for k in range(1, len(row_list) - 3, 4)]
+        old = [sum((c - 43) * 80 ** (3 - i) for i, c in enumerate(code)) for code in codes]
+        return b"$" + b"".join(row_code(order.setdefault(r, len(order))) for r in old)
+
+    lines = [renumbered(line) if n > 0 and lines[n - 1].startswith(b"~") and line.startswith(b"$")
+             else line for n, line in enumerate(lines)]
+    row_bytes = width * 3
+    stack = data[first_stack:]
+    return (b"\r\n".join(lines) + data[end:first_stack] +
+            b"".join(stack[r * row_bytes:(r + 1) * row_bytes] for r in sorted(order, key=order.get)))
+
+
 def truncated_stack(t):
     """a stack cut inside a row: rows wholly or partly beyond its end keep what the canvas held, black at first"""
     frames = pictures()
-    data = build(t, "truncated", held(frames))
+    data = in_first_appearance_order(build(t, "truncated", held(frames)))
     _, _, first_stack, width = movie_offsets(data, appended=False)
     # Stack rows 0-7 are frame 0's, 8-15 frame 1's, 16-23 frame 2's. Frame
     # 0's last row is made to name row 23, then the stack is cut 6 pixels and

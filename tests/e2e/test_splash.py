@@ -197,12 +197,20 @@ def click_while_waiting(t):
 
 
 def shown_with_argument(t):
-    """with an argument the player window comes as soon as the movie is indexed, the splash still up"""
+    """with an argument the player window comes as soon as the movie is indexed, in front of the splash and active"""
     run = t.session.start(quick_movie(t, "argument"), ["go"])
     wid = t.session.find_window(PLAYER, run=run)
     wait_for_frame(run, 0)
     check(t.session.find_windows(SPLASH), "the splash went without being clicked")
-    print("  player window and splash both up, no click")
+    # The whole picture shows (no splash over it), and F1 reaches the player.
+    t.session.expect_picture(wid, Image.filled(200, 100, (90, 120, 150)), what="the player")
+    t.session.send_key(wid, "F1")
+
+    def banner():
+        picture = t.session.window_picture(wid)
+        return any(picture.pixel(x, 6) == (255, 0, 0) for x in range(picture.width))
+    wait_until(banner, 5, "the banner after F1: the player is the active window")
+    print("  player window in front of the splash, whole and active, no click")
     t.session.send_key(wid, "Escape")
     check_equal(run.wait(10).code, 0, "exit code after Esc")
 

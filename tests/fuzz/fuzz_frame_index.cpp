@@ -26,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p->canvases = canvases;
   fuzz::Run([&] {
     BuildFrameIndex(p->movie, &p->index, canvases.InactiveCanvas.pixels);
-    for (int32_t n = 0; n <= p->index.LastFrame && n < 4; ++n) FetchFrame(*p, n);
-    if (p->index.LastFrame >= 0) FetchFrame(*p, p->index.LastFrame);
+    FetchedFrame frame;
+    for (int32_t n = 0; n <= p->index.LastFrame && n < 4; ++n) FetchFrame(*p, n, &frame);
+    if (p->index.LastFrame >= 0) FetchFrame(*p, p->index.LastFrame, &frame);
   });
   return 0;
 }

@@ -29,7 +29,6 @@ std::vector<std::thread> g_running;
 void Reset() {
   JoinThreads();
   state() = State();
-  splash() = SplashRecord();
   g_queue.clear();
 }
 
@@ -86,7 +85,7 @@ namespace platform {
 
 using fake::state;
 
-void message_box(const char* text, const char* caption, unsigned style) {
+void message_box(const char* text, const char* caption, Box style) {
   std::lock_guard<std::mutex> lock(fake::g_mutex);  // looping notices come from threads
   state().boxes.push_back({text, caption, style});
 }
@@ -190,20 +189,10 @@ void unmap_file(const uint8_t* view, int64_t size) {
 #endif
 }
 
-void open_file_dialog(OpenFileRequest* r) {
-  fake::Dialog d;
-  d.struct_size = r->struct_size;
-  d.filter_index = r->filter_index;
-  d.file_size = r->file_size;
-  d.flags = r->flags;
-  const char* end = r->filter;
-  while (end[0] || end[1]) ++end;
-  d.filter.assign(r->filter, end + 2);
-  d.preset_file = r->file;
-  d.initial_dir = r->initial_dir;
-  d.default_ext = r->default_ext;
-  state().dialogs.push_back(d);
-  if (!state().dialog_answer.empty()) fake::CopyOut(state().dialog_answer, r->file, r->file_size);
+// As in the real dialog, the pattern stays in the file name unless one is picked.
+void choose_movie_file(const char* pattern, const char* directory, char* file, int size) {
+  state().dialogs.push_back({pattern, directory, size});
+  fake::CopyOut(state().dialog_answer.empty() ? pattern : state().dialog_answer, file, size);
 }
 
 void screen_size(int32_t* width, int32_t* height) {
@@ -264,25 +253,12 @@ void post_show_frame(int32_t n) {
   }
   state().posts.push_back(n);
 }
-void set_cursor(int32_t cursor) { state().cursors.push_back(cursor); }
+void set_cursor(Cursor cursor) { state().cursors.push_back(cursor); }
 void minimize_player_window() { ++state().minimized; }
 
-}  // namespace platform
-
 // --- splash painting ---------------------------------------------------------
-namespace fake {
-
-SplashRecord& splash() {
-  static SplashRecord record;
-  return record;
-}
-
-}  // namespace fake
-
-namespace platform {
-
 void splash_fill(int32_t w, int32_t h, uint32_t colour) {
-  fake::splash().draws.push_back({true, w, h, 0, 0, colour, true, ""});
+  state().splash.push_back({true, w, h, 0, 0, colour, true, ""});
 }
 
 int32_t splash_text_width(int32_t font_hgt, int32_t, const char* text) {
@@ -291,7 +267,7 @@ int32_t splash_text_width(int32_t font_hgt, int32_t, const char* text) {
 
 void splash_draw_text(int32_t x, int32_t y, int32_t font_hgt, int32_t quality, uint32_t colour,
                       bool opaque, const char* text) {
-  fake::splash().draws.push_back({false, x, y, font_hgt, quality, colour, opaque, text});
+  state().splash.push_back({false, x, y, font_hgt, quality, colour, opaque, text});
 }
 
 }  // namespace platform

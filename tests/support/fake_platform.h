@@ -10,20 +10,25 @@
 
 namespace fake {
 
+// One fill or text drawn on the splash window, in drawing order.
+struct SplashDraw {
+  bool fill;  // a fill of (0, 0) to (x, y); otherwise a text at (x, y)
+  int32_t x, y, font_hgt, quality;
+  uint32_t colour;
+  bool opaque;
+  std::string text;
+};
+
 struct Exited {
   int code;
 };
 
 struct Box {
   std::string text, caption;
-  unsigned style;
+  platform::Box style;
 };
 
-struct Dialog {
-  uint32_t struct_size, filter_index, file_size, flags;
-  std::string filter;  // with its inner zero bytes, up to the double zero
-  std::string preset_file, initial_dir, default_ext;
-};
+struct Dialog { std::string pattern, directory; int file_size; };
 
 struct State {
   std::string module_path = "C:\\demo\\QV_MoviePlayer.exe";
@@ -47,12 +52,13 @@ struct State {
   std::vector<Banner> banners;
   std::vector<std::pair<int32_t, int32_t>> resizes;
   std::vector<int32_t> posts;    // frames asked for with post_show_frame
+  std::vector<SplashDraw> splash;
 
   // With real_threads, start_thread runs a real thread (joined by
   // JoinThreads), sleeps really sleep, and posts go to a queue that
   // TakePost reads from any thread.
   bool real_threads = false;
-  std::vector<int32_t> cursors;  // every cursor set, in order
+  std::vector<platform::Cursor> cursors;  // every cursor set, in order
   int minimized = 0;
 
   std::vector<Box> boxes;
@@ -94,24 +100,6 @@ bool TakePost(int32_t* frame, int timeout_ms);
 
 // Banner text is measured as 7 pixels a character.
 constexpr int32_t kBannerCharWid = 7;
-
-}  // namespace fake
-
-// --- splash painting ---------------------------------------------------------
-namespace fake {
-
-// One fill or text drawn on the splash window, in drawing order.
-struct SplashDraw {
-  bool fill;  // a fill of (0, 0) to (x, y); otherwise a text at (x, y)
-  int32_t x, y, font_hgt, quality;
-  uint32_t colour;
-  bool opaque;
-  std::string text;
-};
-struct SplashRecord {
-  std::vector<SplashDraw> draws;
-};
-SplashRecord& splash();  // cleared by Reset
 
 // Splash text is measured as half its font height a character.
 inline int32_t SplashTextWid(int32_t font_hgt, const std::string& text) {

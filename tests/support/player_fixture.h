@@ -1,11 +1,29 @@
 // A player over a movie written to a temporary directory, with its index
 // built and the fake platform reset: the starting point of playback tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
 #include "player/player.h"
 #include "qvm/movie_writer.h"
+#include "support/fake_platform.h"
+
+// What f writes to standard output; *exit_code is the code of the program's end
+// inside f, or -1 when f returns.
+template <typename F>
+std::string Console(F f, int* exit_code = nullptr) {
+  testing::internal::CaptureStdout();
+  int code = -1;
+  try {
+    f();
+  } catch (const fake::Exited& e) {
+    code = e.code;
+  }
+  if (exit_code) *exit_code = code;
+  return testing::internal::GetCapturedStdout();
+}
 
 // Canvases shared by all tests of a process: each is 21.6 MB.
 Canvases& SharedCanvases();

@@ -96,8 +96,9 @@ TEST(QvmBuild, ListFormRecordsReachThePlayer) {
   EXPECT_EQ(TimingOf(movie, 0).delay_ms, 40);
   TimingLine click = TimingOf(movie, 1);
   EXPECT_TRUE(click.click);
-  EXPECT_EQ(click.delay_ms, 1);
-  EXPECT_EQ(click.bottom, 5);
+  EXPECT_EQ(click.delay_ms, -1);
+  EXPECT_EQ(click.region.left, 1);
+  EXPECT_EQ(click.region.bottom, 5);
 
   QvmResult info = RunQvm({"info", dir / "m.QVM"});
   EXPECT_EQ(InfoFields(info.out)["Frames"], "2") << info.out;

@@ -1,7 +1,9 @@
 // qvm bundle and qvm pair: the movie is found where the player looks for it,
 // whatever the player's last bytes are, and the pair holds the movie's bytes.
 #include <gtest/gtest.h>
+#include <zip.h>
 
+#include "qvm/stack_order.h"
 #include "tool/qvm_run.h"
 
 namespace {
@@ -12,6 +14,10 @@ class QvmBundle : public ::testing::Test {
     for (int32_t n = 0; n < 3; ++n) plan_.frames.push_back({ScreenPicture(12, 9, n)});
     movie_ = MovieFileBytes(EncodeMovie(plan_));
     ASSERT_TRUE(WriteFile(dir_ / "m.QVM", movie_));
+    // The bundle holds the rows in the order that zips smallest.
+    bundled_movie_ = movie_;
+    ASSERT_TRUE(ReorderMovieFile(&bundled_movie_));
+    ASSERT_NE(bundled_movie_, movie_);
   }
   // Bundles a player made of these bytes and returns qvm info's fields.
   std::map<std::string, std::string> BundleAndInfo(const std::string& player, QvmResult* bundle) {
@@ -30,6 +36,7 @@ class QvmBundle : public ::testing::Test {
   ScratchDir dir_{"bundle"};
   MoviePlan plan_;
   std::string movie_;
+  std::string bundled_movie_;
 };
 
 }  // namespace
@@ -40,7 +47,7 @@ TEST_F(QvmBundle, AppendsMarkerAndMovieAfterThePlayer) {
   QvmResult bundle;
   auto fields = BundleAndInfo(player, &bundle);
   ASSERT_EQ(bundle.exit_code, 0) << bundle.err;
-  EXPECT_EQ(ReadBytes(dir_ / "out.exe"), player + MarkerLine() + "\r\n" + movie_);
+  EXPECT_EQ(ReadBytes(dir_ / "out.exe"), player + MarkerLine() + "\r\n" + bundled_movie_);
   EXPECT_EQ(fields["Layout"], "appended to a player");
   EXPECT_EQ(fields["FirstFlowByte"], std::to_string(player.size() + 94));
   EXPECT_EQ(fields["Frames"], "3");
@@ -54,10 +61,32 @@ TEST_F(QvmBundle, BreaksAPartialMarkerAtThePlayersEnd) {
     QvmResult bundle;
     auto fields = BundleAndInfo(player, &bundle);
     ASSERT_EQ(bundle.exit_code, 0) << bundle.err;
-    EXPECT_EQ(ReadBytes(dir_ / "out.exe"), player + "\n" + marker + "\r\n" + movie_) << tail;
+    EXPECT_EQ(ReadBytes(dir_ / "out.exe"), player + "\n" + marker + "\r\n" + bundled_movie_) << tail;
     EXPECT_EQ(fields["FirstFlowByte"], std::to_string(player.size() + 1 + 94)) << tail;
   }
   ExpectFramePlays(dir_ / "out.exe", 0);
+}
+
+TEST_F(QvmBundle, ZipHoldsTheBundledPlayerUnderItsName) {
+  ASSERT_TRUE(WriteFile(dir_ / "player.exe", "MZ a player"));
+  QvmResult bundle = RunQvm({"bundle", dir_ / "player.exe", dir_ / "m.QVM", "-o", dir_ / "Demo.exe", "--zip"});
+  ASSERT_EQ(bundle.exit_code, 0) << bundle.err;
+  EXPECT_NE(bundle.out.find(dir_ / "Demo.zip: "), std::string::npos) << bundle.out;
+  int error = 0;
+  zip_t* archive = zip_open((dir_ / "Demo.zip").c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  ASSERT_NE(archive, nullptr) << error;
+  EXPECT_EQ(zip_get_num_entries(archive, 0), 1);
+  zip_stat_t entry;
+  ASSERT_EQ(zip_stat_index(archive, 0, 0, &entry), 0);
+  EXPECT_STREQ(entry.name, "Demo.exe");
+  EXPECT_EQ(entry.comp_method, ZIP_CM_DEFLATE);
+  std::string unpacked(entry.size, '\0');
+  zip_file_t* file = zip_fopen_index(archive, 0, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(zip_fread(file, unpacked.data(), entry.size), zip_int64_t(entry.size));
+  zip_fclose(file);
+  zip_close(archive);
+  EXPECT_EQ(unpacked, ReadBytes(dir_ / "Demo.exe"));
 }
 
 TEST_F(QvmBundle, RefusesAPlayerThatHoldsTheMarker) {

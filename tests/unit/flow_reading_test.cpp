@@ -99,28 +99,27 @@ TEST(TimingLine, DelayAndClickForms) {
     const char* line;
     int32_t delay;
     bool click;
-    int32_t top, right, bottom;
+    int32_t left, top, right, bottom;
   } cases[] = {
-      {"  \">\" Timer 140 -- 719,346", 140, false, 0, 0, 0},
-      {"\">\" Timer 140 -- 719,346", 140, false, 0, 0, 0},
-      {"  \">\" Timer 5,10,100,50 -- 0,0", 5, true, 10, 100, 50},
-      {"  \">\" Timer 5,,100,50", 5, true, 0, 100, 50},
-      {"  \">\" Timer 5,10;100;50", 5, true, 10, 100, 50},
-      {"  \">\" Timer 5 ,10,100,50", 5, false, 0, 0, 0},
-      {"  \">\" Timer -1", 0, false, 0, 0, 0},
-      {"  \">\" Timer  ", 0, false, 0, 0, 0},
-      {"  \">\" Timer abc", 0, false, 0, 0, 0},
-      {"  \">\" Timer 100,200,300,400", 100, true, 200, 300, 400},
+      {"  \">\" Timer 140 -- 719,346", 140, false, 0, 0, 0, 0},
+      {"\">\" Timer 140 -- 719,346", 140, false, 0, 0, 0, 0},
+      {"  \">\" Timer 5,10,100,50 -- 0,0", -1, true, 5, 10, 100, 50},
+      {"  \">\" Timer 5,,100,50", -1, true, 5, 0, 100, 50},
+      {"  \">\" Timer 5,10;100;50", -1, true, 5, 10, 100, 50},
+      {"  \">\" Timer 5 ,10,100,50", 5, false, 0, 0, 0, 0},
+      {"  \">\" Timer -1", 0, false, 0, 0, 0, 0},
+      {"  \">\" Timer  ", 0, false, 0, 0, 0, 0},
+      {"  \">\" Timer abc", 0, false, 0, 0, 0, 0},
+      {"  \">\" Timer 100,200,300,400", -1, true, 100, 200, 300, 400},
   };
   for (const Case& c : cases) {
     TimingLine t = ReadTimingLine(c.line);
     EXPECT_EQ(t.delay_ms, c.delay) << c.line;
     EXPECT_EQ(t.click, c.click) << c.line;
-    if (c.click) {
-      EXPECT_EQ(t.top, c.top) << c.line;
-      EXPECT_EQ(t.right, c.right) << c.line;
-      EXPECT_EQ(t.bottom, c.bottom) << c.line;
-    }
+    const ClickRegion& r = t.region;
+    EXPECT_EQ(std::vector<int32_t>({r.left, r.top, r.right, r.bottom}),
+              std::vector<int32_t>({c.left, c.top, c.right, c.bottom}))
+        << c.line;
   }
 }
 
@@ -128,13 +127,14 @@ TEST(TimingLine, LinesThatEndEarlyStopAtTheirEnd) {
   for (const char* line : {"", " ", "\">\"", "  \">\" Timer", "  \">\" Timer 7,", "  \">\" Timer 7,8",
                            "  \">\" Timer 7,8,"}) {
     TimingLine t = ReadTimingLine(line);
-    EXPECT_GE(t.delay_ms, 0) << line;
+    EXPECT_GE(t.delay_ms, t.click ? -1 : 0) << line;
   }
   EXPECT_EQ(ReadTimingLine("  \">\" Timer").delay_ms, 0);
   TimingLine cut = ReadTimingLine("  \">\" Timer 7,8,");
   EXPECT_TRUE(cut.click);
-  EXPECT_EQ(cut.top, 8);
-  EXPECT_EQ(cut.right, 0);
-  EXPECT_EQ(cut.bottom, 0);
+  EXPECT_EQ(cut.region.left, 7);
+  EXPECT_EQ(cut.region.top, 8);
+  EXPECT_EQ(cut.region.right, 0);
+  EXPECT_EQ(cut.region.bottom, 0);
   EXPECT_EQ(ReadTimingLine("a b 99999999999999999999").delay_ms, INT32_MAX);
 }

@@ -2,6 +2,8 @@
 // player writes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "player/geometry.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
@@ -75,4 +77,15 @@ TEST(Geometry, NoNotesMarkerTurnsLoopingOn) {
   Laid l = Lay(1, {0, 0, 1920, 1040});
   EXPECT_EQ(l.stop_at_end, 0);
   EXPECT_EQ(l.text.substr(l.text.size() - 17), "Help=0   Notes=0 ");
+}
+
+TEST(Geometry, PlayerWindowGoes40PixelsInWhereItFits) {
+  const DisplayGeometry g = {1000, 994, 722};  // a window of 994 x 722
+  // Fits just, both ways; too wide; too high; the area's left and top do not count.
+  for (auto [area, x, y] : std::vector<std::tuple<platform::Rect, int32_t, int32_t>>{
+           {{0, 0, 1034, 762}, 40, 40}, {{0, 0, 1033, 1040}, 0, 40}, {{0, 0, 1920, 761}, 40, 0},
+           {{300, 200, 1034, 762}, 40, 40}}) {
+    const platform::Point at = PlacePlayerWindow(area, g);
+    EXPECT_EQ(std::make_pair(at.x, at.y), std::make_pair(x, y)) << area.right << "x" << area.bottom;
+  }
 }

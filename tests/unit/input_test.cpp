@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace platform;  // the keys
+
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -18,21 +20,15 @@ class InputTest : public ::testing::Test {
     dir_ = TempDir("input");
     MoviePlan plan = SmallMovie(250, 994, 3);
     plan.header = {"TitleBarHeight 24", "CloseRightEdge 24"};
-    plan.frames[5] = {plan.frames[5].picture, 0, true, 100, 200, 300, 400};
+    plan.frames[5] = {plan.frames[5].picture, 0, true, {100, 200, 300, 400}};
     p_ = MakePlayer(dir_, EncodeMovie(plan));
     Quiet([&] { ShowFrame(*p_, 0); });
   }
   template <typename F>
   std::string Quiet(F f) {
-    testing::internal::CaptureStdout();
-    try {
-      f();
-    } catch (const fake::Exited& e) {
-      exit_code_ = e.code;
-    }
-    return testing::internal::GetCapturedStdout();
+    return Console(f, &exit_code_);
   }
-  std::string Key(int32_t key) {
+  std::string Key(platform::Key key) {
     return Quiet([&] { OnKey(*p_, key); });
   }
   std::string dir_;
@@ -54,7 +50,7 @@ TEST_F(InputTest, SpaceAndEnterStepNeverPastTheEnd) {
 
 TEST_F(InputTest, MovesWorkOnlyWhilePaused) {
   p_->CurrentFrame = 40;
-  for (int32_t key : {kKeyLeft, kKeyRight, kKeyPageUp, kKeyPageDown}) EXPECT_EQ(Key(key), "");
+  for (platform::Key key : {kKeyLeft, kKeyRight, kKeyPageUp, kKeyPageDown}) EXPECT_EQ(Key(key), "");
   p_->Playing = 0;
   EXPECT_EQ(Key(kKeyRight), "Frame 41: 000041\n");
   EXPECT_EQ(Key(kKeyLeft), "Frame 40: 000040\n");
@@ -98,7 +94,7 @@ TEST_F(InputTest, F2TogglesLoopingAndRestartsOnlyWhilePlaying) {
   ASSERT_EQ(fake::state().boxes.size(), 1u);
   EXPECT_EQ(fake::state().boxes[0].text, "Looping is ON");
   EXPECT_EQ(fake::state().boxes[0].caption, "QV_MoviePlayer");
-  EXPECT_EQ(fake::state().boxes[0].style, 0u);
+  EXPECT_EQ(fake::state().boxes[0].style, platform::kBoxOk);
   p_->StopAtEnd = 1;
   notices.back().routine(notices.back().arg);
   EXPECT_EQ(fake::state().boxes.back().text, "Looping is OFF");

@@ -8,6 +8,9 @@
 #include "qvm/movie_writer.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
+#if defined(_WIN32)
+#include "platform/win32/system_values.h"
+#endif
 
 namespace {
 
@@ -34,7 +37,7 @@ class LocatorTest : public ::testing::Test {
       return e.code;
     }
   }
-  void ExpectBox(const char* text, const char* caption, unsigned style) {
+  void ExpectBox(const char* text, const char* caption, platform::Box style) {
     ASSERT_EQ(fake::state().boxes.size(), 1u);
     EXPECT_EQ(fake::state().boxes[0].text, text);
     EXPECT_EQ(fake::state().boxes[0].caption, caption);
@@ -68,7 +71,7 @@ TEST_F(LocatorTest, MarkerAfterAPartialMatchIsNotRecognised) {
   MovieSource m;
   Write(kPlayer, kImage + "!" + AppendedBytes(movie_));
   EXPECT_EQ(Locate(&m), 1);  // no marker, so the directory: nothing there
-  ExpectBox("No .QVM file:d", "Exiting...", 0x1010);
+  ExpectBox("No .QVM file:d", "Exiting...", platform::kBoxSystemModalError);
 
   fake::Reset();
   Write(kPlayer, kImage + std::string(1, '\0') + AppendedBytes(movie_));
@@ -81,7 +84,7 @@ TEST_F(LocatorTest, OwnFileMissingFromTheCurrentDirectory) {
   fake::state().dir_files = {"a.QVM"};
   MovieSource m;
   EXPECT_EQ(Locate(&m), 1);
-  ExpectBox("Please UNZIP before running", "Exiting", 0);
+  ExpectBox("Please UNZIP before running", "Exiting", platform::kBoxOk);
 }
 
 TEST_F(LocatorTest, OwnNameIsCutBeforeACharacterAbove127) {
@@ -130,15 +133,27 @@ TEST_F(LocatorTest, SeveralMovieFilesOpenTheDialog) {
     ASSERT_EQ(fake::state().dialogs.size(), 1u);
   }
   const fake::Dialog& d = fake::state().dialogs[0];
-  EXPECT_EQ(d.struct_size, 76u);
-  EXPECT_EQ(d.filter, std::string("Zebrik Movie Files (*.QVM)\0\0", 28));
-  EXPECT_EQ(d.filter_index, 0u);
-  EXPECT_EQ(d.preset_file, "*.QVM");
-  EXPECT_EQ(d.file_size, 9996u);
-  EXPECT_EQ(d.initial_dir, "C:\\demo");
-  EXPECT_EQ(d.flags, 0x81004u);
-  EXPECT_EQ(d.default_ext, "QVM");
+  EXPECT_EQ(d.pattern, "*.QVM");
+  EXPECT_EQ(d.directory, "C:\\demo");
+  EXPECT_EQ(d.file_size, 9996);
 }
+
+#if defined(_WIN32)
+// What the real shell hands the system's dialog for the locator's request.
+TEST(MovieDialog, RecordForTheLocatorsRequest) {
+  char file[9996];
+  const OPENFILENAMEA r = win32::MovieDialog("*.QVM", "C:\\demo", file, sizeof file);
+  EXPECT_EQ(r.lStructSize, 76u);
+  EXPECT_EQ(std::string(r.lpstrFilter, 28), std::string("Zebrik Movie Files (*.QVM)\0\0", 28));
+  EXPECT_EQ(r.nFilterIndex, 0u);
+  EXPECT_EQ(r.lpstrFile, file);
+  EXPECT_STREQ(file, "*.QVM");
+  EXPECT_EQ(r.nMaxFile, 9996u);
+  EXPECT_STREQ(r.lpstrInitialDir, "C:\\demo");
+  EXPECT_EQ(r.Flags, 0x81004u);  // explorer | file must exist | hide read-only
+  EXPECT_STREQ(r.lpstrDefExt, "QVM");
+}
+#endif
 
 TEST_F(LocatorTest, CancelledDialogEndsSilently) {
   Write(kPlayer, kImage);
@@ -153,7 +168,7 @@ TEST_F(LocatorTest, ExternalPair) {
   Write("demoFlow.txt", movie_.flow);
   MovieSource m;
   EXPECT_EQ(Locate(&m), 1);
-  ExpectBox("Please use ZI_Duvevid to make a movie to play.", "No Movie to Play2", 0);
+  ExpectBox("Please use ZI_Duvevid to make a movie to play.", "No Movie to Play2", platform::kBoxOk);
 
   fake::Reset();
   std::string stack = MovieFileBytes(movie_).substr(movie_.flow.size() + 1);
@@ -172,14 +187,14 @@ TEST_F(LocatorTest, DamagedMoviesAreRefused) {
   MovieSource m;
   Write(kPlayer, kImage + MarkerLine() + "\r\n~000000\r\n$++++\r\n");
   EXPECT_EQ(Locate(&m), 1);
-  ExpectBox("Bad .QVM file1", "Exiting...", 0x1010);
+  ExpectBox("Bad .QVM file1", "Exiting...", platform::kBoxSystemModalError);
 
   fake::Reset();
   Write(kPlayer, kImage);
   Write("a.QVM", "~000000\r\n$++++\r\n");
   fake::state().dir_files = {"a.QVM"};
   EXPECT_EQ(Locate(&m), 1);
-  ExpectBox("Bad .QVM file1", "Exiting...", 0x1010);
+  ExpectBox("Bad .QVM file1", "Exiting...", platform::kBoxSystemModalError);
 }
 
 TEST_F(LocatorTest, FlowWithoutRowListIsBadFlowEvenWhenTheStackHoldsADollar) {
@@ -210,7 +225,7 @@ TEST_F(LocatorTest, SizesOutsideTheCanvasAreRefused) {
                        c.width_bytes + std::string(15, '\0'));
     MovieSource m;
     EXPECT_EQ(Locate(&m), 1);
-    ExpectBox(c.text, "Exiting...", 0x1010);
+    ExpectBox(c.text, "Exiting...", platform::kBoxSystemModalError);
   }
 }
 

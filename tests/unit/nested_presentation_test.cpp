@@ -1,6 +1,6 @@
 // A resize of the player window activates it, and the window presents the
-// current frame again from inside the resize. The outer presentation must
-// still end with the frame it fetched, whole and right.
+// current frame again from inside the resize. The outer presentation, its
+// frame read whole before the resize, must still end with it, whole and right.
 #include <gtest/gtest.h>
 
 #include "player/show_frame.h"
@@ -26,26 +26,28 @@ TEST(NestedPresentation, ResizeThatPresentsAgainLeavesTheFetchedFrame) {
   fake::Reset();
   MoviePlan plan = SmallMovie(2, 8, 6);
   plan.frames[1].picture = MakePicture(8, 9, 0x405060);
+  plan.frames[1].delay_ms = 140;
   MovieBytes bytes = EncodeMovie(plan);
   AddRowCodeTails(&bytes.flow);
   auto p = MakePlayer(TempDir("nested"), bytes);
 
-  testing::internal::CaptureStdout();
-  ShowFrame(*p, 0);
   bool activated = false;
-  fake::state().on_resize = [&] {
-    if (activated) return;  // an active window is not activated again
-    activated = true;
-    ShowFrame(*p, p->CurrentFrame);
-  };
-  ShowFrame(*p, 1);
-  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string out = Console([&] {
+    ShowFrame(*p, 0);
+    fake::state().on_resize = [&] {
+      if (activated) return;  // an active window is not activated again
+      activated = true;
+      EXPECT_EQ(p->StepDelay, 140) << "the timing line is read before the window is laid out";
+      ShowFrame(*p, p->CurrentFrame);
+    };
+    ShowFrame(*p, 1);
+  });
 
   EXPECT_TRUE(activated);
   EXPECT_EQ(out, "Frame 0: 000000\nFrame 1: 000001\nFrame 1: 000001\n");
   // The inner presentation found the layout already made for frame 1.
   EXPECT_EQ(fake::state().resizes, (std::vector<std::pair<int32_t, int32_t>>{{8, 9}}));
-  EXPECT_EQ(p->StepDelay, 100);
+  EXPECT_EQ(p->StepDelay, 140);
   EXPECT_EQ(CanvasPicture(p->canvases.FrameCanvas, 8, 9).bgr, plan.frames[1].picture.bgr);
   EXPECT_EQ(CanvasPicture(p->canvases.ComposeCanvas, 8, 9).bgr, plan.frames[1].picture.bgr);
   const auto& last = fake::state().draws.back();

@@ -32,10 +32,11 @@ class RowCacheTest : public ::testing::Test {
   }
   // Shows frame n through the cache, and rebuilds it in full into the reference.
   void Fetch(int32_t n) {
-    testing::internal::CaptureStdout();
-    bool shown = FetchFrame(*p_, n);
-    testing::internal::GetCapturedStdout();
+    FetchedFrame frame;
+    bool shown = false;
+    Console([&] { shown = FetchFrame(*p_, n, &frame); });
     ASSERT_TRUE(shown);
+    EXPECT_EQ(frame.FrameHgt, kHgt);
     std::string flow = bytes_.flow;
     size_t at = flow.find("~" + FrameName(n));
     size_t list = flow.find('$', at);
@@ -90,9 +91,8 @@ TEST_F(RowCacheTest, ReindexAndRewrittenStack) {
   Rewrite(other);
   p_->movie.LastFlowByte = int32_t(other.flow.size());
   p_->movie.FirstStackByte = p_->movie.LastFlowByte + 3;
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(FetchFrame(*p_, 10));
-  testing::internal::GetCapturedStdout();
+  FetchedFrame frame;
+  Console([&] { EXPECT_FALSE(FetchFrame(*p_, 10, &frame)); });
   for (int32_t n = 10; n < 20; ++n) Fetch(n);
   // Same flow, other stack bytes: only the time stamp tells.
   MovieBytes same = bytes_;

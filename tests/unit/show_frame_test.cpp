@@ -25,9 +25,7 @@ class ShowFrameTest : public ::testing::Test {
     p_ = MakePlayer(dir_, bytes_);
   }
   std::string Show(int32_t n) {
-    testing::internal::CaptureStdout();
-    ShowFrame(*p_, n);
-    return testing::internal::GetCapturedStdout();
+    return Console([&] { ShowFrame(*p_, n); });
   }
   // Runs the clocks started so far, each at its due time, as the window would:
   // each post shows the frame asked for.
@@ -40,8 +38,9 @@ class ShowFrameTest : public ::testing::Test {
     }
   }
   Picture Frame(int32_t n) { return plan_.frames[n].picture; }
-  Picture Shown(const platform::Canvas& c, int32_t hgt = -1) {
-    return CanvasPicture(c, p_->movie.StackWid, hgt < 0 ? p_->FrameHgt : hgt);
+  // The picture in a canvas, as high as the layout made for the frame shown.
+  Picture Shown(const platform::Canvas& c) {
+    return CanvasPicture(c, p_->movie.StackWid, p_->geometry.ShownHgt);
   }
 
   std::string dir_;
@@ -155,14 +154,9 @@ TEST_F(ShowFrameTest, FrameLineWithoutRowListIsFormatError) {
   size_t at = bytes_.flow.find("~000001\r\n") + 9;
   bytes_.flow.replace(at, 1, "#");
   ASSERT_TRUE(WriteFile(p_->movie.flow_path, MovieFileBytes(bytes_)));
-  testing::internal::CaptureStdout();
-  try {
-    ShowFrame(*p_, 1);
-    FAIL();
-  } catch (const fake::Exited& e) {
-    EXPECT_EQ(e.code, 1);
-  }
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Frame 1: 000001\nFormatError24");
+  int code;
+  EXPECT_EQ(Console([&] { ShowFrame(*p_, 1); }, &code), "Frame 1: 000001\nFormatError24");
+  EXPECT_EQ(code, 1);
 }
 
 TEST_F(ShowFrameTest, AFlowEndingInsideItsLastRecordLendsItNothingOfTheStack) {
@@ -178,27 +172,23 @@ TEST_F(ShowFrameTest, AFlowEndingInsideItsLastRecordLendsItNothingOfTheStack) {
   p_->movie.LastFlowByte = int32_t(bytes_.flow.size());
   p_->movie.FirstStackByte = p_->movie.LastFlowByte + 3;
   EXPECT_EQ(Show(1), "Frame 1: 000001\n");
-  EXPECT_EQ(p_->FrameHgt, 2);
+  EXPECT_EQ(fake::state().draws.back().h, 2);
   EXPECT_EQ(p_->StepDelay, 0);
 }
 
 TEST_F(ShowFrameTest, ClickFramesWaitAndTheCursorFollows) {
   MoviePlan plan = SmallMovie(3, 5, 4);
-  plan.frames[1].click = true;
-  plan.frames[1] = {plan.frames[1].picture, 0, true, 1, 2, 3, 4};
-  plan.frames[2] = {plan.frames[2].picture, 0, true, 0, 0, 4, 3};
+  plan.frames[1] = {plan.frames[1].picture, 0, true, {1, 2, 3, 4}};
+  plan.frames[2] = {plan.frames[2].picture, 0, true, {0, 0, 4, 3}};
   Load(plan);
   Show(0);
   EXPECT_EQ(p_->StepDelay, 100);
-  EXPECT_EQ(p_->click_region.x1, -1);
   EXPECT_EQ(fake::state().cursors.back(), platform::kCursorWait);
   EXPECT_EQ(fake::state().timers.size(), 1u);
   Show(1);
   EXPECT_EQ(p_->StepDelay, -1);
-  EXPECT_EQ(p_->click_region.x1, 1);
-  EXPECT_EQ(p_->click_region.y1, 2);
-  EXPECT_EQ(p_->click_region.x2, 3);
-  EXPECT_EQ(p_->click_region.y2, 4);
+  const ClickRegion& r = p_->click_region;
+  EXPECT_EQ(std::vector<int32_t>({r.left, r.top, r.right, r.bottom}), std::vector<int32_t>({1, 2, 3, 4}));
   EXPECT_EQ(fake::state().cursors.back(), platform::kCursorArrow);
   EXPECT_EQ(fake::state().timers.size(), 1u);  // no clock for a click frame
   // The last frame waits too, unless the movie loops.
@@ -234,8 +224,9 @@ TEST_F(ShowFrameTest, InactivePictureCoversAllButItsRectangle) {
 }
 
 TEST_F(ShowFrameTest, BannerTextsAndPlace) {
-  Load(SmallMovie(3, 994, 2));
-  p_->HelpOn = 1;
+  MoviePlan plan = SmallMovie(3, 994, 2);
+  plan.header = {"HelpOn"};  // the banner from the start
+  Load(plan);
   Show(1);
   std::string playing = " Zebrik Demo - Playing - 000001 ";
   ASSERT_EQ(fake::state().banners.size(), 1u);

@@ -18,7 +18,7 @@ namespace {
 std::string Listing() {
   std::string out;
   char line[400];
-  for (const fake::SplashDraw& d : fake::splash().draws) {
+  for (const fake::SplashDraw& d : fake::state().splash) {
     if (d.fill) {
       std::snprintf(line, sizeof line, "fill %dx%d #%06x\n", d.x, d.y, d.colour);
     } else {
@@ -94,7 +94,7 @@ TEST_F(SplashTest, PaintsTheWholeSplash) {
                         "text (227,149) h30 q2 #000000 clear \"the end\"\n") +
                 kKeyHelp + kWaitStatus);
   EXPECT_EQ(fake::state().cursors,
-            (std::vector<int32_t>{platform::kCursorArrow, platform::kCursorWait}));
+            (std::vector<platform::Cursor>{platform::kCursorArrow, platform::kCursorWait}));
 }
 
 TEST_F(SplashTest, InvitesAClickOnceIndexed) {
@@ -103,7 +103,7 @@ TEST_F(SplashTest, InvitesAClickOnceIndexed) {
     fake::Reset();
     PaintSplash(m, done);
     EXPECT_EQ(Listing(), std::string("fill 560x500 #c8ffc8\n") + kKeyHelp + kClickStatus);
-    EXPECT_EQ(fake::state().cursors, std::vector<int32_t>{platform::kCursorArrow});
+    EXPECT_EQ(fake::state().cursors, std::vector<platform::Cursor>{platform::kCursorArrow});
   }
 }
 
@@ -186,19 +186,13 @@ TEST_F(SplashTest, LongLinesArriveInPiecesOf295Characters) {
 TEST_F(SplashTest, UnreadableFlowEndsTheProgram) {
   MovieSource m;
   m.flow_path = TempDir("splash") + "/gone";
-  testing::internal::CaptureStdout();
-  int code = -1;
-  try {
-    PaintSplash(m, 0);
-  } catch (const fake::Exited& e) {
-    code = e.code;
-  }
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "NoFlowS1");
+  int code;
+  EXPECT_EQ(Console([&] { PaintSplash(m, 0); }, &code), "NoFlowS1");
   EXPECT_EQ(code, 1);
 }
 
 TEST_F(SplashTest, WindowIsCentredOnTheWorkArea) {
-  SplashPlace at = PlaceSplash({0, 0, 1920, 1040});
+  platform::Point at = PlaceSplash({0, 0, 1920, 1040});
   EXPECT_EQ(at.x, 680);
   EXPECT_EQ(at.y, 270);
   at = PlaceSplash({10, 20, 1035, 791});  // odd sizes: the halves drop their fraction
@@ -207,10 +201,13 @@ TEST_F(SplashTest, WindowIsCentredOnTheWorkArea) {
 }
 
 TEST_F(SplashTest, RightArrowDismissesAndEscEnds) {
-  EXPECT_TRUE(OnSplashKey(39));
-  for (int32_t key : {37, 13, 32, 112}) EXPECT_FALSE(OnSplashKey(key)) << key;
+  EXPECT_TRUE(OnSplashKey(platform::kKeyRight));
+  for (platform::Key key : {platform::kKeyLeft, platform::kKeyReturn, platform::kKeySpace,
+                            platform::kKeyF1, platform::kKeyOther}) {
+    EXPECT_FALSE(OnSplashKey(key)) << key;
+  }
   try {
-    OnSplashKey(27);
+    OnSplashKey(platform::kKeyEscape);
     FAIL() << "Esc returned";
   } catch (const fake::Exited& e) {
     EXPECT_EQ(e.code, 0);

@@ -31,10 +31,10 @@ std::vector<int32_t> PlayUntilIdle(Player& p, int idle_ms,
   int32_t n;
   while (fake::TakePost(&n, idle_ms)) {
     asked.push_back(n);
-    testing::internal::CaptureStdout();
-    ShowFrame(p, n);
-    if (between) between(p, n);
-    testing::internal::GetCapturedStdout();
+    Console([&] {
+      ShowFrame(p, n);
+      if (between) between(p, n);
+    });
   }
   return asked;
 }
@@ -43,9 +43,7 @@ TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
   MoviePlan plan = SmallMovie(40, 8, 4);
   for (size_t i = 0; i < plan.frames.size(); ++i) plan.frames[i].delay_ms = int32_t(i % 3) * 13;
   auto p = MakePlayer(dir_, EncodeMovie(plan));
-  testing::internal::CaptureStdout();
-  ShowFrame(*p, 0);
-  testing::internal::GetCapturedStdout();
+  Console([&] { ShowFrame(*p, 0); });
   std::vector<int32_t> asked = PlayUntilIdle(*p, 500);
   std::vector<int32_t> expected;
   for (int32_t n = 1; n <= 40; ++n) expected.push_back(n);
@@ -58,22 +56,20 @@ TEST_F(Threads, KeysWhileClocksSleep) {
   for (auto& f : plan.frames) f.delay_ms = 30;
   auto p = MakePlayer(dir_, EncodeMovie(plan));
   p->StopAtEnd = 0;
-  testing::internal::CaptureStdout();
-  ShowFrame(*p, 0);
-  testing::internal::GetCapturedStdout();
+  Console([&] { ShowFrame(*p, 0); });
   // Pause at frame 10 (the clock already sleeping posts nothing), step twice,
   // resume, jump home, and let the loop run on.
   bool paused = false, went_home = false;
   std::vector<int32_t> asked = PlayUntilIdle(*p, 400, [&](Player& p, int32_t n) {
     if (n == 10 && !paused) {
       paused = true;
-      OnKey(p, kKeySpace);
-      OnKey(p, kKeyRight);
-      OnKey(p, kKeySpace);
+      OnKey(p, platform::kKeySpace);
+      OnKey(p, platform::kKeyRight);
+      OnKey(p, platform::kKeySpace);
     } else if (n == 20 && !went_home) {
       went_home = true;
-      OnKey(p, kKeyHome);
-      OnKey(p, kKeyF2);  // looping off: the movie ends at its last frame
+      OnKey(p, platform::kKeyHome);
+      OnKey(p, platform::kKeyF2);  // looping off: the movie ends at its last frame
     }
   });
   ASSERT_FALSE(asked.empty());

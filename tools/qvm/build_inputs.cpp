@@ -55,7 +55,7 @@ bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
 }
 
 void ReadClickRegion(const std::string& text, ListedFrame* f, const std::string& where) {
-  int32_t* edges[4] = {&f->x1, &f->y1, &f->x2, &f->y2};
+  int32_t* edges[4] = {&f->region.left, &f->region.top, &f->region.right, &f->region.bottom};
   size_t start = 0;
   for (int i = 0; i < 4; ++i) {
     size_t comma = i < 3 ? text.find(',', start) : text.size();

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "movie/timing_line.h"
+
 // Lines written verbatim at the head of the flow. Refuses a line that is not
 // 7-bit printable text, that is longer than the splash reader takes whole, or
 // that the player would take for a record ("~", "$", "InactiveFrame",
@@ -16,7 +18,7 @@ struct ListedFrame {
   std::string png;
   int32_t delay_ms = 100;
   bool click = false;
-  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  ClickRegion region = {};
 };
 
 struct FrameList {

@@ -8,6 +8,14 @@ std::string CommandArgs::value(const std::string& name, const std::string& other
   return found == values.end() ? otherwise : found->second;
 }
 
+std::vector<std::string> CommandArgs::all(const std::string& name) const {
+  std::vector<std::string> found;
+  for (const auto& option : in_order) {
+    if (option.first == name) found.push_back(option.second);
+  }
+  return found;
+}
+
 CommandArgs ParseCommandArgs(int argc, char** argv, const std::set<std::string>& valued,
                              const std::set<std::string>& flags) {
   CommandArgs args;
@@ -26,6 +34,7 @@ CommandArgs ParseCommandArgs(int argc, char** argv, const std::set<std::string>&
       throw std::runtime_error(arg + " needs a value");
     } else {
       args.values[arg] = argv[++i];
+      args.in_order.emplace_back(arg, argv[i]);
     }
   }
   return args;

@@ -5,15 +5,19 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct CommandArgs {
   std::vector<std::string> plain;
-  std::map<std::string, std::string> values;
+  std::map<std::string, std::string> values;  // the last value of each option
+  std::vector<std::pair<std::string, std::string>> in_order;  // every value given
   std::set<std::string> flags;
 
   bool has(const std::string& name) const { return values.count(name) || flags.count(name); }
   std::string value(const std::string& name, const std::string& otherwise = "") const;
+  // Every value of an option that may be given more than once.
+  std::vector<std::string> all(const std::string& name) const;
 };
 
 // Throws std::runtime_error for an unknown option or one without its value.

@@ -1,7 +1,11 @@
-// qvm build: PNG pictures in, one movie file out. Pictures are read and
-// encoded one at a time, so a long movie costs the memory of its unique rows.
+// qvm build: PNG pictures (or, with --video, a recording) in, one movie file
+// out. Pictures are read and encoded one at a time, so a long movie costs the
+// memory of its unique rows. The stack is written in the order that zips
+// smallest, and the file appears only once it is whole.
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
+#include <set>
 #include <stdexcept>
 
 #include "movie/movie_source.h"
@@ -9,7 +13,10 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_writer.h"
+#include "qvm/output_file.h"
 #include "qvm/png_io.h"
+#include "qvm/stack_order.h"
+#include "qvm/video_build.h"
 
 namespace {
 
@@ -50,7 +57,7 @@ FrameSpec ToSpec(const ListedFrame& listed, Picture picture) {
   f.picture = std::move(picture);
   f.delay_ms = listed.delay_ms;
   f.click = listed.click;
-  f.x1 = listed.x1, f.y1 = listed.y1, f.x2 = listed.x2, f.y2 = listed.y2;
+  f.region = listed.region;
   return f;
 }
 
@@ -71,8 +78,14 @@ MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list)
 }  // namespace
 
 int RunBuild(int argc, char** argv) {
-  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--header", "--delay", "--list"}, {});
+  std::set<std::string> valued = {"-o", "--header", "--delay", "--list"};
+  valued.insert(std::begin(kVideoOptions), std::end(kVideoOptions));
+  CommandArgs args = ParseCommandArgs(argc, argv, valued, {});
   if (!args.has("-o")) throw std::runtime_error("-o OUT.QVM is required");
+  if (args.has("--video")) return BuildFromVideo(args);
+  for (const char* option : kVideoOptions) {
+    if (args.has(option)) throw std::runtime_error(std::string(option) + " is for --video");
+  }
   const int32_t delay_ms = ParseCount(args.value("--delay", "100"), "--delay");
   FrameList list = FramesFromArgs(args, delay_ms);
   if (list.frames.empty()) throw std::runtime_error("no frames given");
@@ -83,12 +96,19 @@ int RunBuild(int argc, char** argv) {
   std::vector<std::string> header;
   if (args.has("--header")) header = ReadHeaderFile(args.value("--header"));
   MovieBytes movie = Encode(header, list);
+  ReorderStack(&movie);
   // The player's offsets are signed 32-bit; every stack row must lie within them.
   if (int64_t(movie.flow.size()) + 3 + int64_t(movie.stack.size()) > INT32_MAX) {
     throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets");
   }
   const std::string out = args.value("-o");
-  if (!WriteFile(out, MovieFileBytes(movie))) throw std::runtime_error("cannot write " + out);
+  // Written in its parts, so the stack is never held twice.
+  OutputFile file(out);
+  file.Write(movie.flow);
+  const char width_field[3] = {char(0xFF), char((movie.width >> 8) & 0xFF), char(movie.width & 0xFF)};
+  file.Write(width_field, 3);
+  file.Write(movie.stack);
+  file.Commit();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
               out.c_str(), int(movie.frame_count), int(movie.width),
               static_cast<long long>(movie.row_refs), int(movie.unique_rows));

@@ -10,6 +10,8 @@
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
+#include "qvm/stack_order.h"
+#include "qvm/zip_file.h"
 
 namespace {
 
@@ -65,9 +67,9 @@ void WriteBundle(const std::string& out, const std::string* parts[], int count) 
 }  // namespace
 
 int RunBundle(int argc, char** argv) {
-  CommandArgs args = ParseCommandArgs(argc, argv, {"-o"}, {});
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o"}, {"--zip"});
   if (args.plain.size() != 2 || !args.has("-o")) {
-    throw std::runtime_error("usage: qvm bundle PLAYER.exe MOVIE.QVM -o OUT.exe");
+    throw std::runtime_error("usage: qvm bundle PLAYER.exe MOVIE.QVM -o OUT.exe [--zip]");
   }
   const std::string player = ReadOrThrow(args.plain[0]);
   if (player.find(MarkerLine()) != std::string::npos) {
@@ -75,7 +77,10 @@ int RunBundle(int argc, char** argv) {
                              " already holds the marker line; the player would take what follows it");
   }
   RequireMovieFile(args.plain[1]);
-  const std::string movie = ReadOrThrow(args.plain[1]);
+  std::string movie = ReadOrThrow(args.plain[1]);
+  // A movie made elsewhere may keep its rows in any order; the hand-out zips
+  // smallest sorted. One whose row lists cannot be renumbered goes as it is.
+  const bool sorted = ReorderMovieFile(&movie);
   const std::string separator = Separator(player);
   const std::string marker_line = MarkerLine() + "\r\n";
   const int64_t total = int64_t(player.size() + separator.size() + marker_line.size() + movie.size());
@@ -90,10 +95,15 @@ int RunBundle(int argc, char** argv) {
       written.movie.FirstFlowByte != int64_t(player.size() + separator.size()) + 94) {
     throw std::runtime_error(args.value("-o") + ": the player would not find the movie");
   }
-  std::printf("%s: player %lld bytes, marker line at offset %lld%s, %lld bytes in all\n",
+  std::printf("%s: player %lld bytes, marker line at offset %lld%s, %lld bytes in all%s\n",
               args.value("-o").c_str(), static_cast<long long>(player.size()),
               static_cast<long long>(player.size() + separator.size()),
               separator.empty() ? "" : " (after a separating line feed)",
-              static_cast<long long>(total));
+              static_cast<long long>(total), sorted ? "" : "; the stack kept its order");
+  if (args.has("--zip")) {
+    const std::string zip = ZipPathFor(args.value("-o"));
+    const int64_t zipped = ZipOneFile(args.value("-o"), zip);
+    std::printf("%s: %lld bytes\n", zip.c_str(), static_cast<long long>(zipped));
+  }
   return 0;
 }

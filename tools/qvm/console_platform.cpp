@@ -9,7 +9,7 @@
 
 namespace platform {
 
-void message_box(const char* text, const char* caption, unsigned) {
+void message_box(const char* text, const char* caption, Box) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
@@ -42,7 +42,9 @@ int current_directory(char* buf, int size) {
 void* find_first(const char*, char*, int) { return nullptr; }
 bool find_next(void*, char*, int) { return false; }
 void find_close(void*) {}
-void open_file_dialog(OpenFileRequest*) {}
+void choose_movie_file(const char* pattern, const char*, char* file, int size) {
+  std::snprintf(file, size, "%s", pattern);  // no dialog: as if cancelled
+}
 // qvm reads stacks row by row.
 const uint8_t* map_file(const char*, int64_t) { return nullptr; }
 void unmap_file(const uint8_t*, int64_t) {}

@@ -37,8 +37,9 @@ std::string FrameName(int32_t n) {
 std::string TimingLineFor(const FrameSpec& f) {
   char line[96];
   if (f.click) {
-    std::snprintf(line, sizeof line, "  \">\" Timer %d,%d,%d,%d -- 0,0", int(f.x1), int(f.y1),
-                  int(f.x2), int(f.y2));
+    const ClickRegion& r = f.region;
+    std::snprintf(line, sizeof line, "  \">\" Timer %d,%d,%d,%d -- 0,0", int(r.left), int(r.top),
+                  int(r.right), int(r.bottom));
   } else {
     std::snprintf(line, sizeof line, "  \">\" Timer %d -- 0,0", int(f.delay_ms));
   }

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "movie/timing_line.h"
+
 // A picture in the stack's pixel order: rows top-down, width * 3 bytes each,
 // blue, green, red.
 struct Picture {
@@ -21,8 +23,8 @@ Picture MakePicture(int32_t width, int32_t height, uint32_t rgb = 0);
 struct FrameSpec {
   Picture picture;
   int32_t delay_ms = 100;
-  bool click = false;  // waits for a click inside x1,y1 .. x2,y2 instead
-  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  bool click = false;  // waits for a click inside the region instead
+  ClickRegion region = {};
 };
 
 struct MoviePlan {

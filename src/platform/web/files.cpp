@@ -100,7 +100,7 @@ const uint8_t* map_file(const char* path, int64_t size) {
 void unmap_file(const uint8_t*, int64_t) {}
 
 // The page holds one movie, so the locator never has a choice to offer: the
-// dialog is cancelled as the viewer would cancel it.
-void open_file_dialog(OpenFileRequest*) {}
+// dialog is cancelled as the viewer would cancel it, the pattern left in place.
+void choose_movie_file(const char*, const char*, char*, int) {}
 
 }  // namespace platform

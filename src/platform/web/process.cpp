@@ -33,8 +33,8 @@ namespace platform {
 
 // kBoxOk notices (the looping state) and failures alike: the page shows the
 // box without blocking; a failure's box stays on the end screen.
-void message_box(const char* text, const char* caption, unsigned style) {
-  qv_js_message_box(text, caption, style == kBoxSystemModalError ? 1 : 0);
+void message_box(const char* text, const char* caption, Box box) {
+  qv_js_message_box(text, caption, box == kBoxSystemModalError ? 1 : 0);
 }
 
 void exit_process(int code) {

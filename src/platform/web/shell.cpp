@@ -14,12 +14,9 @@
 
 namespace {
 
-// The page names keys by their place in this table.
-constexpr int32_t kKeys[] = {kKeyEscape, kKeySpace, kKeyReturn, kKeyF1,       kKeyF2,
-                             kKeyLeft,   kKeyRight, kKeyPageUp, kKeyPageDown, kKeyHome};
-
-int32_t KeyOf(int32_t id) {
-  return id >= 0 && id < int32_t(sizeof kKeys / sizeof kKeys[0]) ? kKeys[id] : -1;
+// The page names keys by their place in platform::Key.
+platform::Key KeyOf(int32_t id) {
+  return id >= 0 && id < platform::kKeyOther ? static_cast<platform::Key>(id) : platform::kKeyOther;
 }
 
 Player& P() { return ThePlayer(); }
@@ -60,7 +57,7 @@ EMSCRIPTEN_KEEPALIVE void qv_splash_key(int32_t id) {
 }
 
 EMSCRIPTEN_KEEPALIVE void qv_key(int32_t id) {
-  if (KeyOf(id) >= 0) OnKey(P(), KeyOf(id));
+  OnKey(P(), KeyOf(id));
 }
 
 EMSCRIPTEN_KEEPALIVE void qv_click(int32_t x, int32_t y) { OnClick(P(), x, y); }

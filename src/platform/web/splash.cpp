@@ -4,26 +4,26 @@
 #include "platform/platform.h"
 #include "platform/web/bridge.h"
 #include "platform/web/web_shell.h"
-#include "player/player.h"
 #include "splash/splash.h"
 
 namespace {
 
 int32_t g_state = -1;  // as splash_window_state answers
 bool g_visible = false;
-const Player* g_player = nullptr;
+const MovieSource* g_movie = nullptr;
+const std::atomic<int32_t>* g_indexing_done = nullptr;
 
 }  // namespace
 
 namespace web {
 
 void PaintSplashWindow() {
-  if (g_visible) PaintSplash(g_player->movie, g_player->index.IndexingDone.load());
+  if (g_visible) PaintSplash(*g_movie, g_indexing_done->load());
 }
 
 void PlaceSplashWindow() {
   if (!g_visible) return;
-  SplashPlace at = PlaceSplash(platform::work_area());
+  const platform::Point at = PlaceSplash(platform::work_area());
   qv_js_splash_create(at.x, at.y, kSplashWid, kSplashHgt);
   PaintSplashWindow();
 }
@@ -39,8 +39,9 @@ void HideSplash() {
 
 namespace platform {
 
-void start_splash(Player* player) {
-  g_player = player;
+void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done) {
+  g_movie = movie;
+  g_indexing_done = indexing_done;
   g_visible = true;
   g_state = 1;
   web::PlaceSplashWindow();

@@ -5,16 +5,13 @@
 #include "platform/platform.h"
 #include "platform/web/bridge.h"
 #include "platform/web/web_shell.h"
+#include "player/geometry.h"
 #include "player/player.h"
 #include "player/show_frame.h"
 
 namespace {
 
 bool g_shown = false;
-
-// 40 pixels in from the screen's top-left corner when the window fits that
-// way, else against the edge, as the Windows shell places it.
-int32_t Inset(int32_t area_end, int32_t size) { return area_end - size >= 40 ? 40 : 0; }
 
 }  // namespace
 
@@ -23,8 +20,8 @@ namespace web {
 bool PlayerWindowShown() { return g_shown; }
 
 void PlacePlayerWindow(const Player& p) {
-  const platform::Rect area = platform::work_area();
-  qv_js_place_window(Inset(area.right, p.geometry.WindowWid), Inset(area.bottom, p.geometry.WindowHgt));
+  const platform::Point at = ::PlacePlayerWindow(platform::work_area(), p.geometry);
+  qv_js_place_window(at.x, at.y);
   qv_js_resize_window(p.geometry.WindowWid, p.geometry.WindowHgt);
   ForgetWindowPicture();
 }
@@ -33,12 +30,9 @@ void PlacePlayerWindow(const Player& p) {
 
 namespace platform {
 
-void create_player_window(Player* player) {
-  const DisplayGeometry& g = player->geometry;
-  const Rect area = work_area();
-  qv_js_create_window(player->settings.WindowText, Inset(area.right, g.WindowWid),
-                      Inset(area.bottom, g.WindowHgt), g.WindowWid, g.WindowHgt,
-                      player->settings.WindowRoundingStyle == 1);
+void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, int32_t h,
+                          int32_t rounding_style) {
+  qv_js_create_window(title, x, y, w, h, rounding_style == 1);
 }
 
 void show_player_window() {
@@ -48,8 +42,8 @@ void show_player_window() {
 
 // The first frame is asked for at once; the browser's event loop is the
 // message loop, so nothing more runs here.
-int run_player(Player* player) {
-  ShowFrame(*player, 0);
+int run_player() {
+  ShowFrame(ThePlayer(), 0);
   return 0;
 }
 
@@ -63,7 +57,7 @@ bool player_window_is_foreground() { return g_shown && qv_js_is_foreground(); }
 
 void post_show_frame(int32_t n) { qv_js_post_show_frame(n); }
 
-void set_cursor(int32_t cursor) { qv_js_set_cursor(cursor == kCursorWait); }
+void set_cursor(Cursor cursor) { qv_js_set_cursor(cursor == kCursorWait); }
 
 // A page cannot be minimised: the area does nothing.
 void minimize_player_window() {}

@@ -1,6 +1,7 @@
 // The real platform, part three: the player window's life. Creation (class,
-// size, place, outline), the window procedure, which only turns messages into
-// calls of the player's handlers, and the main thread's message loop.
+// title, size, place, outline), the window procedure, which only turns
+// messages into calls of the process's player's handlers, and the main
+// thread's message loop.
 #include "platform/win32/player_window.h"
 
 #include <windowsx.h>
@@ -8,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/win32/gdi_handles.h"
+#include "platform/win32/system_values.h"
 #include "player/input.h"
 #include "player/show_frame.h"
 
@@ -20,8 +22,7 @@ namespace {
 constexpr char kClassName[] = "QV_MoviePlayer";
 
 // The window procedure runs on the main thread only, as does everything that
-// touches these two.
-Player* g_player = nullptr;
+// touches the drawing context. Its messages go to the process's player.
 HDC g_player_dc = nullptr;
 
 // --- one handler per message ---------------------------------------------------
@@ -37,25 +38,25 @@ void OnDestroy() { PostQuitMessage(0); }
 bool InDragStrip(HWND hwnd, LPARAM lp) {
   RECT r = {};
   GetWindowRect(hwnd, &r);
-  return HitTest(*g_player, GET_X_LPARAM(lp) - r.left, GET_Y_LPARAM(lp) - r.top) ==
+  return HitTest(ThePlayer(), GET_X_LPARAM(lp) - r.left, GET_Y_LPARAM(lp) - r.top) ==
          HitArea::kDragStrip;
 }
 
 // The frame is presented again so it takes its active or inactive look.
 void OnActivationChange(HWND hwnd) {
-  if (IsWindowVisible(hwnd)) ShowFrame(*g_player, g_player->CurrentFrame);
+  if (IsWindowVisible(hwnd)) ShowFrame(ThePlayer(), ThePlayer().CurrentFrame);
 }
 
 // No copy of the window's picture is kept: a repaint fetches the frame again.
-void OnPaint() { ShowFrame(*g_player, g_player->CurrentFrame); }
+void OnPaint() { ShowFrame(ThePlayer(), ThePlayer().CurrentFrame); }
 
-void OnKeyDown(WPARAM key) { OnKey(*g_player, static_cast<int32_t>(key)); }
+void OnKeyDown(WPARAM key) { OnKey(ThePlayer(), KeyOf(key)); }
 
-void OnPointerMove() { OnMouseMove(*g_player); }
+void OnPointerMove() { OnMouseMove(ThePlayer()); }
 
-void OnLeftButtonDown(LPARAM lp) { OnClick(*g_player, GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); }
+void OnLeftButtonDown(LPARAM lp) { OnClick(ThePlayer(), GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); }
 
-void OnShowFrame(WPARAM frame) { ShowFrame(*g_player, static_cast<int32_t>(frame)); }
+void OnShowFrame(WPARAM frame) { ShowFrame(ThePlayer(), static_cast<int32_t>(frame)); }
 
 LRESULT CALLBACK PlayerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -106,30 +107,23 @@ void RegisterPlayerClass() {
   if (!RegisterClassExA(&wc)) FailBox("ClassReg Failed", "Exiting", platform::kBoxOk);
 }
 
-HWND CreatePlayerWindow(const Player& p) {
+HWND CreatePlayerWindow(const char* title, int x, int y, int w, int h) {
   // WS_POPUP alone: no border, no caption, and hidden until start-up shows it.
-  HWND hwnd = CreateWindowExA(0, kClassName, p.settings.WindowText, WS_POPUP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, p.geometry.WindowWid, p.geometry.WindowHgt,
+  HWND hwnd = CreateWindowExA(0, kClassName, title, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, w, h,
                               nullptr, nullptr, nullptr, nullptr);
   if (!hwnd) FailBox("CreateWin Failed", "Exiting", platform::kBoxOk);
-  return hwnd;
-}
-
-// 40 pixels in from the work area's top-left when the window fits that way,
-// else against the screen's edge. Only the area's right and bottom count.
-void PlaceWindow(HWND hwnd, const DisplayGeometry& g) {
-  const platform::Rect area = platform::work_area();
-  const int x = area.right - g.WindowWid >= 40 ? 40 : 0;
-  const int y = area.bottom - g.WindowHgt >= 40 ? 40 : 0;
+  // Made at the default place and then moved, as it always was: made in place,
+  // the window did not take the foreground from the splash under Wine, and the
+  // keys meant for the player went to the splash.
   SetWindowPos(hwnd, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+  return hwnd;
 }
 
 // Style 1 rounds only the top corners: the rounded rectangle reaches 99
 // pixels below the window, so its bottom corners are cut away. The region is
 // made once; a later resize keeps it.
-void GiveOutline(HWND hwnd, const Player& p) {
-  const int w = p.geometry.WindowWid, h = p.geometry.WindowHgt;
-  GdiObject region(p.settings.WindowRoundingStyle == 1
+void GiveOutline(HWND hwnd, int w, int h, int32_t rounding_style) {
+  GdiObject region(rounding_style == 1
                        ? CreateRoundRectRgn(0, 0, w + 1, h + 99, 11, 11)
                        : CreateRectRgn(0, 0, w + 1, h));
   // On success the window owns the region.
@@ -152,13 +146,12 @@ HDC PlayerDc() { return g_player_dc; }
 
 namespace platform {
 
-void create_player_window(Player* player) {
-  win32::g_player = player;
+void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, int32_t h,
+                          int32_t rounding_style) {
   win32::RegisterPlayerClass();
-  HWND hwnd = win32::CreatePlayerWindow(*player);
+  HWND hwnd = win32::CreatePlayerWindow(title, x, y, w, h);
   win32::g_player_window = hwnd;
-  win32::PlaceWindow(hwnd, player->geometry);
-  win32::GiveOutline(hwnd, *player);
+  win32::GiveOutline(hwnd, w, h, rounding_style);
   win32::TakeDrawingContext(hwnd);
 }
 
@@ -169,7 +162,7 @@ void show_player_window() {
   SetForegroundWindow(hwnd);
 }
 
-int run_player(Player*) {
+int run_player() {
   SendMessageA(win32::g_player_window, win32::kMsgShowFrame, 0, 0);
   MSG msg;
   // A result of -1 (a bad message) is not an end: only the quit message is.

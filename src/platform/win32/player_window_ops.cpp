@@ -58,11 +58,10 @@ void post_show_frame(int32_t n) {
 }
 
 // Every presentation sets the cursor; the two system cursors are looked up once.
-void set_cursor(int32_t cursor) {
-  static const HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursorArrow));
-  static const HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(kCursorWait));
-  SetCursor(cursor == kCursorWait ? wait : cursor == kCursorArrow ? arrow
-                                         : LoadCursorA(nullptr, MAKEINTRESOURCEA(cursor)));
+void set_cursor(Cursor cursor) {
+  static const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  static const HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+  SetCursor(cursor == kCursorWait ? wait : arrow);
 }
 
 void minimize_player_window() { ShowWindow(win32::g_player_window, SW_MINIMIZE); }

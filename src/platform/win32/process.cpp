@@ -1,17 +1,18 @@
 // The real platform, part one: the process, files and the open-file dialog.
 #include <windows.h>
-#include <commdlg.h>
 #include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/win32/system_values.h"
 
 namespace platform {
 
-void message_box(const char* text, const char* caption, unsigned style) {
-  MessageBoxA(nullptr, text, caption, style);
+void message_box(const char* text, const char* caption, Box box) {
+  MessageBoxA(nullptr, text, caption,
+              box == kBoxSystemModalError ? MB_SYSTEMMODAL | MB_ICONERROR : MB_OK);
 }
 
 void exit_process(int code) {
@@ -108,19 +109,9 @@ void unmap_file(const uint8_t* view, int64_t) {
   if (view) UnmapViewOfFile(view);
 }
 
-void open_file_dialog(OpenFileRequest* r) {
-  OPENFILENAMEA ofn = {};
-  ofn.lStructSize = r->struct_size;
-  ofn.hwndOwner = nullptr;
-  ofn.lpstrFilter = r->filter;
-  ofn.nFilterIndex = r->filter_index;
-  ofn.lpstrFile = r->file;
-  ofn.nMaxFile = r->file_size;
-  ofn.lpstrInitialDir = r->initial_dir;
-  ofn.lpstrTitle = nullptr;
-  ofn.Flags = r->flags;
-  ofn.lpstrDefExt = r->default_ext;
-  GetOpenFileNameA(&ofn);
+void choose_movie_file(const char* pattern, const char* directory, char* file, int size) {
+  OPENFILENAMEA record = win32::MovieDialog(pattern, directory, file, size);
+  GetOpenFileNameA(&record);
 }
 
 void screen_size(int32_t* width, int32_t* height) {

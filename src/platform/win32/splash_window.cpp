@@ -11,7 +11,7 @@
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/win32/gdi_handles.h"
-#include "player/player.h"
+#include "platform/win32/system_values.h"
 #include "splash/splash.h"
 
 namespace {
@@ -24,7 +24,8 @@ constexpr int32_t kHideLingerMs = 900;
 // tried to make the window, 0 when that failed. The main thread polls it.
 std::atomic<intptr_t> g_splash{-1};
 // Written by start_splash before the thread exists; read on the splash thread.
-Player* g_player = nullptr;
+const MovieSource* g_movie = nullptr;
+const std::atomic<int32_t>* g_indexing_done = nullptr;
 // The drawing context of the paint in progress. Splash thread only.
 HDC g_paint_dc = nullptr;
 
@@ -89,7 +90,7 @@ class SelectedFont {
 void Paint(HWND hwnd) {
   win32::WindowDc dc(hwnd);
   g_paint_dc = dc.get();
-  PaintSplash(g_player->movie, g_player->index.IndexingDone.load());
+  PaintSplash(*g_movie, g_indexing_done->load());
   g_paint_dc = nullptr;
 }
 
@@ -139,7 +140,7 @@ bool WaitForViewer(HWND hwnd) {
       case WM_LBUTTONDOWN:
         return true;
       case WM_KEYDOWN:
-        if (OnSplashKey(static_cast<int32_t>(msg.wParam))) return true;
+        if (OnSplashKey(win32::KeyOf(msg.wParam))) return true;
         break;
     }
   }
@@ -148,17 +149,22 @@ bool WaitForViewer(HWND hwnd) {
 
 void SplashThread(void*) {
   if (!RegisterSplashClass()) FailBox("ClassReg Failed", "Exiting", platform::kBoxOk);
-  SplashPlace at = PlaceSplash(platform::work_area());
+  const platform::Point at = PlaceSplash(platform::work_area());
   HWND hwnd = CreateWindowExA(0, kClassName, "Zebrik Demo", WS_POPUPWINDOW, at.x, at.y,
                               kSplashWid, kSplashHgt, nullptr, nullptr, nullptr, nullptr);
-  // Stored before anything else, null included, so the main thread's wait ends.
-  g_splash.store(reinterpret_cast<intptr_t>(hwnd));
-  if (!hwnd) FailBox("CreateWinS Failed", "Exiting", platform::kBoxOk);
+  if (!hwnd) {
+    g_splash.store(0);  // the main thread's wait ends; this thread ends the process
+    FailBox("CreateWinS Failed", "Exiting", platform::kBoxOk);
+  }
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
+  // Stored only once the window is up and painted: the main thread shows the
+  // player after this, so the splash, which takes the activation as it comes
+  // up, never comes up over the player.
+  g_splash.store(reinterpret_cast<intptr_t>(hwnd));
   // No messages are handled while the index is built: a click or key made now
   // stays queued and takes effect once the invitation is on screen.
-  while (g_player->index.IndexingDone.load() == 0) Sleep(kIndexPollMs);
+  while (g_indexing_done->load() == 0) Sleep(kIndexPollMs);
   Paint(hwnd);
   if (!WaitForViewer(hwnd)) return;
   // Hidden, not destroyed: the window goes away with its thread.
@@ -171,8 +177,9 @@ void SplashThread(void*) {
 
 namespace platform {
 
-void start_splash(Player* player) {
-  g_player = player;
+void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done) {
+  g_movie = movie;
+  g_indexing_done = indexing_done;
   g_splash.store(-1);
   // A thread of its own, not one from the pool: it runs a message loop and
   // ends itself with ExitThread.
