@@ -15,7 +15,7 @@ file(GLOB TOOL_TESTS CONFIGURE_DEPENDS tests/tool/*.cpp)
 if(TOOL_TESTS)
   add_executable(tool_tests ${TOOL_TESTS})
   target_link_libraries(tool_tests PRIVATE qv_video qv_writer qv_png qv_core qv_fake_platform GTest::gtest_main
-    PkgConfig::LIBZIP)
+    PkgConfig::LIBZIP ZLIB::ZLIB)
   target_compile_definitions(tool_tests PRIVATE QVM_PATH="$<TARGET_FILE:qvm>")
   add_dependencies(tool_tests qvm)
   gtest_discover_tests(tool_tests DISCOVERY_MODE PRE_TEST)

@@ -1,6 +1,8 @@
 # qvm and the movie writer it shares with the tests; PNG through libpng,
-# recordings through FFmpeg's libraries, zip archives through libzip.
+# recordings through FFmpeg's libraries, zip archives through libzip, the
+# page's compressed movie through zlib.
 find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
@@ -30,4 +32,4 @@ foreach(source ${QV_VIDEO_SOURCES})
   list(REMOVE_ITEM QVM_SOURCES ${CMAKE_SOURCE_DIR}/${source})
 endforeach()
 add_executable(qvm ${QVM_SOURCES})
-target_link_libraries(qvm PRIVATE qv_video qv_decode qv_writer qv_png qv_core PkgConfig::LIBZIP)
+target_link_libraries(qvm PRIVATE qv_video qv_decode qv_writer qv_png qv_core PkgConfig::LIBZIP ZLIB::ZLIB)

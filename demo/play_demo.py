@@ -3,9 +3,10 @@
 would: waits for the splash, clicks it, follows the frame lines the player
 writes, clicks the dialog's OK button when the movie waits for it, lets the
 movie run to its end and presses Esc. Screenshots taken on the way are put
-together into one contact sheet.
+together into one contact sheet. Given the demo's page (qvm html), a
+screenshot of the page showing the first frame shot is put beside the exe's.
 
-    play_demo.py DEMO.exe LIST_FILE WORK_DIR
+    play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
 
 Plays in the shared Wine prefix of scripts/wine-env.
 Every wait is a poll with a deadline; a missed deadline ends the run with a
@@ -135,7 +136,17 @@ def run_imagemagick(args):
                              % (os.path.basename(args[0]), result.stderr.strip()))
 
 
-def play(exe, list_path, work_dir):
+def page_shot(page, n, path):
+    """The page's player window at frame n, in headless Chromium."""
+    script = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                          "tests", "web", "page_shot.mjs")
+    result = subprocess.run(["node", script, page, str(n), path], capture_output=True,
+                            text=True, timeout=120)
+    if result.returncode != 0:
+        raise headless.Error("the page's screenshot failed: %s" % result.stderr.strip())
+
+
+def play(exe, list_path, work_dir, page=None):
     frames = read_frame_list(list_path)
     if not frames:
         raise headless.Error("no frames in " + list_path)
@@ -203,6 +214,10 @@ def play(exe, list_path, work_dir):
             path = os.path.join(shots_dir, "frame-%04d.png" % n)
             screen.capture(box, path)
             shots.append(("frame %d" % n, path))
+            if page and n == shot_frames[0]:
+                page_path = os.path.join(shots_dir, "page-%04d.png" % n)
+                page_shot(page, n, page_path)
+                shots.append(("frame %d, the page" % n, page_path))
             if n in click_frames:
                 x1, y1, x2, y2 = click_frames[n]
                 print("play_demo: frame %d waits for a click; clicking %d,%d"
@@ -243,11 +258,12 @@ def play(exe, list_path, work_dir):
 
 
 def main(argv):
-    if len(argv) != 4:
-        print("usage: play_demo.py DEMO.exe LIST_FILE WORK_DIR", file=sys.stderr)
+    if len(argv) not in (4, 5):
+        print("usage: play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]", file=sys.stderr)
         return 2
     try:
-        sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]))
+        page = os.path.abspath(argv[4]) if len(argv) == 5 else None
+        sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]), page)
     except headless.Error as e:
         print("play_demo: FAILED: %s" % e, file=sys.stderr)
         return 1

@@ -1,6 +1,7 @@
 // Every operating-system operation the player uses, as plain free functions.
-// Two implementations are chosen at link time: src/platform/win32/ (the real one)
-// and tests/support/fake_platform.cpp (records calls, returns scripted answers).
+// Three implementations are chosen at link time: src/platform/win32/ (the real
+// one), src/platform/web/ (the page) and tests/support/fake_platform.cpp
+// (records calls, returns scripted answers).
 // No window-system type or value appears here: the shells map the kinds below.
 #pragma once
 #include <atomic>

@@ -39,6 +39,7 @@ struct PlaybackClock {
 // scaled again. Main thread only.
 struct ScaledPicture {
   ScalePlan plan;
+  platform::WindowPixels out;      // where the plan last wrote
   std::vector<uint8_t> last_rows;  // ShownWid x ShownHgt, 3 bytes a pixel
 };
 

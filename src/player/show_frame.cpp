@@ -134,7 +134,9 @@ void DrawScaled(Player& p) {
   if (!out.pixels || w <= 0 || h <= 0) return;
   ScaledPicture& s = p.scaled;
   const bool fresh = s.plan.across.src_size != g.ShownWid || s.plan.down.src_size != g.ShownHgt ||
-                     s.plan.across.dst_size != w || s.plan.down.dst_size != h;
+                     s.plan.across.dst_size != w || s.plan.down.dst_size != h ||
+                     s.out.pixels != out.pixels || s.out.stride != out.stride;
+  s.out = out;
   if (fresh) {
     s.plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
     s.last_rows.assign(size_t(g.ShownWid) * 3 * g.ShownHgt, 0);

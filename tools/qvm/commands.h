@@ -8,3 +8,4 @@ int RunBundle(int argc, char** argv);
 int RunPair(int argc, char** argv);
 int RunInfo(int argc, char** argv);
 int RunFrame(int argc, char** argv);
+int RunHtml(int argc, char** argv);

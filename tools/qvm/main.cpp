@@ -60,7 +60,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"build", RunBuild}, {"bundle", RunBundle}, {"pair", RunPair},
-    {"info", RunInfo},   {"frame", RunFrame},
+    {"info", RunInfo},   {"frame", RunFrame}, {"html", RunHtml},
 };
 
 }  // namespace

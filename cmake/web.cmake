@@ -1,0 +1,43 @@
+# The page's player: the core and the web platform compiled to WebAssembly by
+# Emscripten, made into one page template (qv_page.html) that qvm html fills
+# with a movie. Tests drive it in headless Chromium with puppeteer-core.
+file(GLOB WEB_PLATFORM CONFIGURE_DEPENDS src/platform/web/*.cpp)
+set(WEB_DIR ${CMAKE_SOURCE_DIR}/src/platform/web)
+add_executable(qv_player ${WEB_PLATFORM})
+target_link_libraries(qv_player PRIVATE qv_core)
+# Bulk memory: a copy of a canvas row is one memory.copy instruction, not a
+# call out to JavaScript for every row.
+target_compile_options(qv_core PRIVATE -mbulk-memory)
+target_compile_options(qv_player PRIVATE -O2 -mbulk-memory -msimd128)
+target_link_options(qv_player PRIVATE
+  -O2 --no-entry -mbulk-memory -sMEMORY_GROWTH_GEOMETRIC_STEP=0.05
+  -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web
+  -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
+  -sEXPORTED_FUNCTIONS=_malloc,_free
+  -sEXPORTED_RUNTIME_METHODS=FS,allocateUTF8
+  --js-library ${WEB_DIR}/bridge.js)
+set_property(TARGET qv_player APPEND PROPERTY LINK_DEPENDS ${WEB_DIR}/bridge.js)
+set_target_properties(qv_player PROPERTIES SUFFIX ".js")
+
+set(PAGE_PARTS ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js ${WEB_DIR}/page/make_page.py)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/qv_page.html
+  COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_page.html
+          ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js $<TARGET_FILE:qv_player>
+  DEPENDS qv_player ${PAGE_PARTS}
+  COMMENT "Making the page template qv_page.html")
+add_custom_target(qv_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_page.html)
+
+
+
+# The page in headless Chromium. Movies are made with the native qvm, and the
+# viewer is handed the real player with a movie bundled, so both presets are
+# built first (scripts/test does); puppeteer-core comes from tests/web's lock.
+set(QVM_NATIVE "${CMAKE_SOURCE_DIR}/build/native/qvm" CACHE FILEPATH "native qvm for the page tests")
+set(PLAYER_EXE "${CMAKE_SOURCE_DIR}/build/win32/QV_MoviePlayer.exe" CACHE FILEPATH "the player for the viewer test")
+foreach(group playback start)
+  add_test(NAME page_${group}
+    COMMAND node ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs ${group} ${QVM_NATIVE}
+            ${CMAKE_BINARY_DIR}/qv_page.html ${PLAYER_EXE})
+  set_tests_properties(page_${group} PROPERTIES TIMEOUT 300)
+endforeach()

@@ -1,0 +1,106 @@
+// The web platform, part two: files. The page writes the movie's files into
+// the module's in-memory file system (folder /movie, the current directory)
+// with their bytes in the module's own memory, registered here, so mapping a
+// file hands out those bytes without a copy.
+#include <dirent.h>
+#include <strings.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/web/web_shell.h"
+
+namespace {
+
+struct Bytes {
+  const uint8_t* data;
+  int64_t size;
+};
+std::map<std::string, Bytes> g_files;  // by path, as the page named them
+std::string g_module_name = "/page/QV_MoviePlayer.html";
+
+std::string BareName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The pattern is "*" and a suffix ("*.QVM"), matched without regard to case
+// as the Windows file system does.
+bool Matches(const char* pattern, const char* name) {
+  if (pattern[0] != '*') return std::strcmp(pattern, name) == 0;
+  const size_t suffix = std::strlen(pattern + 1), length = std::strlen(name);
+  return length >= suffix && strcasecmp(name + length - suffix, pattern + 1) == 0;
+}
+
+struct Search {
+  DIR* dir;
+  std::string pattern;
+};
+
+bool NextMatch(Search* s, char* name, int size) {
+  while (dirent* e = readdir(s->dir)) {
+    if (e->d_type != DT_REG || !Matches(s->pattern.c_str(), e->d_name)) continue;
+    std::snprintf(name, size_t(size), "%s", e->d_name);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+namespace web {
+
+void AddFile(const char* path, const uint8_t* data, int64_t size) { g_files[path] = {data, size}; }
+
+void SetModuleFile(const char* path) { g_module_name = path; }
+
+}  // namespace web
+
+namespace platform {
+
+// A page has no program file of its own: a player handed to the viewer is
+// the module file (and its appended movie is found as the player finds it);
+// otherwise an empty stand-in without a marker, so the movie is looked for in
+// the current directory.
+int module_file_name(char* buf, int size) {
+  return std::snprintf(buf, size_t(size), "%s", g_module_name.c_str());
+}
+
+int current_directory(char* buf, int size) { return std::snprintf(buf, size_t(size), "/movie"); }
+
+void* find_first(const char* pattern, char* name, int size) {
+  DIR* dir = opendir(".");
+  if (!dir) return nullptr;
+  auto* s = new Search{dir, pattern};
+  if (NextMatch(s, name, size)) return s;
+  find_close(s);
+  return nullptr;
+}
+
+bool find_next(void* search, char* name, int size) {
+  return NextMatch(static_cast<Search*>(search), name, size);
+}
+
+void find_close(void* search) {
+  auto* s = static_cast<Search*>(search);
+  closedir(s->dir);
+  delete s;
+}
+
+const uint8_t* map_file(const char* path, int64_t size) {
+  auto it = g_files.find(path);
+  if (it == g_files.end()) it = g_files.find("/movie/" + BareName(path));
+  if (it == g_files.end() || it->second.size < size) return nullptr;
+  return it->second.data;
+}
+
+// The bytes belong to the page's file for as long as the movie plays.
+void unmap_file(const uint8_t*, int64_t) {}
+
+// The page holds one movie, so the locator never has a choice to offer: the
+// dialog is cancelled as the viewer would cancel it, the pattern left in place.
+void choose_movie_file(const char*, const char*, char*, int) {}
+
+}  // namespace platform

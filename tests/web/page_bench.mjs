@@ -1,0 +1,102 @@
+// The page's figures beside their targets, measured in one run in headless
+// Chromium: a movie built from a real screen recording (PNG frames of one
+// size), its page from qvm html, then
+//   - the page's size against 1.4 x the movie's gzip -6 size + 250 KB;
+//   - page open to the first frame drawn (#go) against 1.5 s;
+//   - sequential presentation (fetch, compose, draw: the player's ShowFrame)
+//     against 1.5 x a bare putImageData of one whole frame in the same page;
+//   - random access (as Home and the Page keys jump) against 3 x the same;
+//   - the page's heap (JavaScript and the module's memory) against the
+//     movie's unpacked size + 100 MB.
+// Usage: node page_bench.mjs QVM PAGE_PLAYER FRAMES_DIR
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { Page, Qvm, launch, tempDir } from './lib.mjs';
+
+const [qvmPath, pagePlayer, framesDir] = process.argv.slice(2);
+const dir = tempDir('qv-page-bench');
+const qvm = new Qvm(qvmPath, dir);
+const movie = path.join(dir, 'screen.QVM');
+const pngs = fs.readdirSync(framesDir).filter((f) => f.endsWith('.png')).sort().map((f) => path.join(framesDir, f));
+qvm.run('build', '-o', movie, '--delay', '100', ...pngs);
+const page = path.join(dir, 'screen.html');
+qvm.run('html', movie, '-o', page, '--player', pagePlayer);
+
+const movieBytes = fs.statSync(movie).size;
+const gzipBytes = zlib.gzipSync(fs.readFileSync(movie), { level: 6 }).length;
+const pageBytes = fs.statSync(page).size;
+const rows = [];
+const row = (what, figure, target, unit, ok) => rows.push([what, figure, target, unit, ok]);
+row('page size', pageBytes / 1e6, (1.4 * gzipBytes + 250e3) / 1e6, 'MB', pageBytes <= 1.4 * gzipBytes + 250e3);
+
+const browser = await launch(['--enable-precise-memory-info']);
+try {
+  const p = await Page.open(browser, 'file://' + page + '#go', { width: 1024, height: 768 });
+  await p.waitLine(/Frame 0: /);
+  await p.page.waitForFunction(() => QvPage.firstPictureMs !== null);
+  const openMs = await p.evaluate(() => QvPage.firstPictureMs);
+  row('page open to first frame', openMs / 1000, 1.5, 's', openMs <= 1500);
+  const st = await p.evaluate(() => QvPage.stages);
+  rows.push(['', `(loader ${st.boot.toFixed(0)} ms, module ${st.module.toFixed(0)} ms, movie inflated ${st.movie.toFixed(0)} ms, start-up ${st.startUp.toFixed(0)} ms)`]);
+  await p.page.keyboard.press('Space');  // paused: the clock asks for nothing meanwhile
+  // A browser without its developer tools keeps no call stack for a console
+  // line; the driver's session asks for one, so it is told not to.
+  await p.page._client().send('Runtime.setMaxCallStackSizeToCapture', { size: 0 });
+
+  const figures = await p.evaluate((frames) => {
+    const mod = QvPage.current().mod;
+    const ctx = document.getElementById('player').getContext('2d');
+    const w = 994, h = 722;
+    // Two whole frames put in turn, so no put repeats the one before.
+    const images = [0, 1].map((k) => {
+      const img = new ImageData(w, h);
+      for (let i = 0; i < img.data.length; i += 4) {
+        img.data[i] = (i >> 2) * (k + 3) & 255, img.data[i + 1] = (i >> 4) & 255, img.data[i + 2] = k * 90, img.data[i + 3] = 255;
+      }
+      return img;
+    });
+    const time = (count, fn) => {
+      const t0 = performance.now();
+      for (let i = 0; i < count; i++) fn(i);
+      return (performance.now() - t0) / count;
+    };
+    // Rounds in turn, each figure its best round: the machine is shared, and
+    // a round that another process interrupts says nothing of the page.
+    let n = 0;
+    const best = { put: Infinity, line: Infinity, sequential: Infinity, random: Infinity };
+    for (let round = 0; round < 5; round++) {
+      best.put = Math.min(best.put, time(100, (i) => ctx.putImageData(images[i & 1], 0, 0)));
+      // Each presentation writes its frame line, which the driver receives.
+      best.line = Math.min(best.line, time(100, (i) => console.log('Frame ' + i + ': ' + String(i).padStart(6, '0'))));
+      mod._qv_deliver_frame(0);
+      best.sequential = Math.min(best.sequential, time(frames - 6, (i) => mod._qv_deliver_frame(1 + i)));
+      // Jumps of about a third of the movie, as Home and the Page keys make.
+      best.random = Math.min(best.random, time(60, () => { n = (n + 97 + (n % 7) * 13) % frames; mod._qv_deliver_frame(n); }));
+    }
+    const { put, line, sequential, random } = best;
+    const heap = (performance.memory ? performance.memory.usedJSHeapSize : 0) + mod.HEAPU8.length;
+    return { put, line, sequential, random, heap };
+  }, pngs.length);
+  row('bare putImageData of a whole frame', figures.put, null, 'ms', true);
+  row('console line to the driver', figures.line, null, 'ms', true);
+  // The targets count fetch, compose and draw; the frame line's trip to the
+  // driver is the measurement's own cost, shown above.
+  const seq = figures.sequential - figures.line, jump = figures.random - figures.line;
+  row('sequential presentation / putImageData', seq / figures.put, 1.5, 'x', seq <= 1.5 * figures.put);
+  row('random access / putImageData', jump / figures.put, 3, 'x', jump <= 3 * figures.put);
+  row('heap (JavaScript and module memory)', figures.heap / 1e6, (movieBytes + 100e6) / 1e6, 'MB', figures.heap <= movieBytes + 100e6);
+  rows.push(['', `(${(figures.sequential).toFixed(2)} ms a sequential frame, ${figures.random.toFixed(2)} ms a jump, both with the line; movie ${(movieBytes / 1e6).toFixed(1)} MB, gzip -6 ${(gzipBytes / 1e6).toFixed(2)} MB)`]);
+  await p.close();
+} finally {
+  await browser.close();
+}
+
+let failed = 0;
+for (const [what, figure, target, unit, ok] of rows) {
+  if (figure === undefined || typeof figure === 'string') { console.log(what, figure); continue; }
+  const t = target === null ? '' : `target <= ${target.toFixed(2)} ${unit}`;
+  console.log(`${what.padEnd(42)} ${figure.toFixed(2).padStart(8)} ${unit.padEnd(3)} ${t.padEnd(22)} ${target === null ? '' : ok ? 'met' : 'MISSED'}`);
+  if (!ok) failed++;
+}
+process.exitCode = failed ? 1 : 0;
