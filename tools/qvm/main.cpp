@@ -51,7 +51,14 @@ const char kUsage[] =
     "      and reports every problem; exits 1 when there is one.\n"
     "  qvm frame MOVIE N -o OUT.png [--inactive]\n"
     "      Writes frame N (from 0) as the player shows it, with --inactive as\n"
-    "      it shows it while its window is in the background.\n";
+    "      it shows it while its window is in the background.\n"
+    "  qvm html MOVIE -o PAGE.html [--player PAGE_PLAYER.html]\n"
+    "  qvm html --viewer -o PAGE.html [--player PAGE_PLAYER.html]\n"
+    "      Writes one self-contained web page that plays the movie (a .QVM, a\n"
+    "      bundled player or demoFlow.txt), or with --viewer a page that plays\n"
+    "      a movie the viewer opens or drops on it. The page player is\n"
+    "      build/web/qv_page.html beside qvm's own build folder unless --player\n"
+    "      names it.\n";
 
 struct Command {
   const char* name;
