@@ -49,6 +49,7 @@ TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
   for (int32_t n = 1; n <= 40; ++n) expected.push_back(n);
   EXPECT_EQ(asked, expected);
   EXPECT_EQ(p->CurrentFrame, 39);
+  fake::JoinThreads();  // no clock may outlive the player it reads
 }
 
 TEST_F(Threads, KeysWhileClocksSleep) {
@@ -75,6 +76,7 @@ TEST_F(Threads, KeysWhileClocksSleep) {
   ASSERT_FALSE(asked.empty());
   EXPECT_EQ(asked.back(), 60);  // the request past the last frame, with looping off
   EXPECT_EQ(p->CurrentFrame, 59);
+  fake::JoinThreads();  // no clock may outlive the player it reads
 }
 
 }  // namespace

@@ -96,6 +96,9 @@ double now_ms() {
 // The waiting threads say so, so the pool adds threads rather than queue one
 // clock behind another.
 void call_after_ms(int32_t ms, void (*routine)(void*, int32_t), void* arg, int32_t value) {
+  // The player is built without guarded statics: the timer maker is settled
+  // here, on the main thread, before any waiting thread looks at it.
+  FineTimerMaker();
   QueueUserWorkItem(RunCall, new Call{ms, routine, arg, value}, WT_EXECUTELONGFUNCTION);
 }
 
