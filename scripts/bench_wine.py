@@ -443,25 +443,17 @@ def run(args, work):
     finally:
         session.close()
 
-    session = Session(work, prefix, SMALL_SCREEN)
-    try:
-        say("Xvfb %s at %dx%d" % ((session.display,) + SMALL_SCREEN))
-        session.warm_up()
-        out = session.play(filled, until_no_frame(FRAMES), 120, "scale-775")
-        r["775"] = Playback(out, FRAMES, 775)
-        say(r["775"].describe())
-    finally:
-        session.close()
-
-    session = Session(work, prefix, WIDE_SCREEN)
-    try:
-        say("Xvfb %s at %dx%d" % ((session.display,) + WIDE_SCREEN))
-        session.warm_up()
-        out = session.play(filled, until_no_frame(FRAMES), 120, "scale-1495")
-        r["1495"] = Playback(out, FRAMES, 1495)
-        say(r["1495"].describe())
-    finally:
-        session.close()
+    # The same ScreenFill=2 movie, shrunk on a small screen and enlarged on a wide one.
+    for screen, scale in ((SMALL_SCREEN, 775), (WIDE_SCREEN, 1495)):
+        session = Session(work, prefix, screen)
+        try:
+            say("Xvfb %s at %dx%d" % ((session.display,) + screen))
+            session.warm_up()
+            out = session.play(filled, until_no_frame(FRAMES), 120, "scale-%d" % scale)
+            r[str(scale)] = Playback(out, FRAMES, scale)
+            say(r[str(scale)].describe())
+        finally:
+            session.close()
 
     say("native fetch benchmark (build/native/qv_bench, Linux, warm page cache)")
     r["bench"] = fetch_benchmark()

@@ -45,7 +45,7 @@ InDir::~InDir() {
 MoviePlan SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
   MoviePlan plan;
   for (int32_t n = 0; n < frames; ++n) {
-    FrameSpec f;
+    FramePlan f;
     f.picture = MakePicture(wid, hgt, 0x102030);
     for (int32_t y = 0; y < hgt; ++y) {
       if ((y + n) % 5 != 0) continue;

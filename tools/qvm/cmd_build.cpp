@@ -52,8 +52,8 @@ void ForPicture(const std::string& path, Step step) {
   }
 }
 
-FrameSpec ToSpec(const ListedFrame& listed, Picture picture) {
-  FrameSpec f;
+FramePlan ToPlan(const ListedFrame& listed, Picture picture) {
+  FramePlan f;
   f.picture = std::move(picture);
   f.delay_ms = listed.delay_ms;
   f.click = listed.click;
@@ -69,7 +69,7 @@ MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list)
   for (size_t n = 0; n < list.frames.size(); ++n) {
     if (int32_t(n) == list.stop_reading_before) encoder.AddStopReading();
     const ListedFrame& listed = list.frames[n];
-    ForPicture(listed.png, [&] { encoder.AddFrame(ToSpec(listed, LoadPng(listed.png))); });
+    ForPicture(listed.png, [&] { encoder.AddFrame(ToPlan(listed, LoadPng(listed.png))); });
   }
   if (list.stop_reading_before == int32_t(list.frames.size())) encoder.AddStopReading();
   return encoder.Finish();

@@ -34,14 +34,14 @@ std::string FrameName(int32_t n) {
   return name;
 }
 
-std::string TimingLineFor(const FrameSpec& f) {
+std::string TimingLineFor(const TimingLine& t) {
   char line[96];
-  if (f.click) {
-    const ClickRegion& r = f.region;
+  if (t.click) {
+    const ClickRegion& r = t.region;
     std::snprintf(line, sizeof line, "  \">\" Timer %d,%d,%d,%d -- 0,0", int(r.left), int(r.top),
                   int(r.right), int(r.bottom));
   } else {
-    std::snprintf(line, sizeof line, "  \">\" Timer %d -- 0,0", int(f.delay_ms));
+    std::snprintf(line, sizeof line, "  \">\" Timer %d -- 0,0", int(t.delay_ms));
   }
   return line;
 }
@@ -119,13 +119,13 @@ void MovieEncoder::AddInactive(const Picture& picture) {
 
 void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
 
-void MovieEncoder::AddFrame(const FrameSpec& f) {
+void MovieEncoder::AddFrame(const FramePlan& f) {
   if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
   std::string what = "frame " + std::to_string(out_.frame_count);
   TakeWidth(f.picture, what.c_str());
   out_.flow += "~" + FrameName(out_.frame_count) + eol_;
   out_.flow += RowList(f.picture) + eol_;
-  out_.flow += TimingLineFor(f) + eol_;
+  out_.flow += TimingLineFor(f.timing()) + eol_;
   ++out_.frame_count;
 }
 

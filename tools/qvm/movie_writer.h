@@ -20,16 +20,17 @@ struct Picture {
 };
 Picture MakePicture(int32_t width, int32_t height, uint32_t rgb = 0);
 
-struct FrameSpec {
+struct FramePlan {
   Picture picture;
   int32_t delay_ms = 100;
   bool click = false;  // waits for a click inside the region instead
   ClickRegion region = {};
+  TimingLine timing() const { return {delay_ms, click, region}; }
 };
 
 struct MoviePlan {
   std::vector<std::string> header;  // lines written verbatim before the frames
-  std::vector<FrameSpec> frames;
+  std::vector<FramePlan> frames;
   bool has_inactive = false;        // an "InactiveFrame" record before frame 0
   Picture inactive;
   int32_t stop_reading_before = -1; // a "StopReading" line before this frame
@@ -48,7 +49,7 @@ struct MovieBytes {
 // The four base-80 characters of a row index.
 std::string EncodeRowIndex(int32_t index);
 std::string FrameName(int32_t n);  // "000000", "000001", ...
-std::string TimingLineFor(const FrameSpec& f);
+std::string TimingLineFor(const TimingLine& t);
 
 // Throws std::runtime_error with a clear message when a picture breaks the
 // data model's limits (width 1 to 3000, at most 2400 rows, all one width).
@@ -63,7 +64,7 @@ class MovieEncoder {
                         const std::string& line_end = "\r\n");
   void AddInactive(const Picture& picture);  // an "InactiveFrame" record
   void AddStopReading();
-  void AddFrame(const FrameSpec& frame);
+  void AddFrame(const FramePlan& frame);
   int32_t frame_count() const { return out_.frame_count; }
   // Adds the closing line and hands the movie over; the encoder is spent.
   MovieBytes Finish();

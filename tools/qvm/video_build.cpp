@@ -190,14 +190,9 @@ class FlowText {
  private:
   static constexpr const char* kEol = "\r\n";
 
-  static FrameSpec TimingOf(const TimedFrame& frame) {
-    FrameSpec spec;
-    spec.delay_ms = int32_t(frame.delay_ms);
-    if (frame.waits_for_click) {
-      spec.click = true;
-      spec.region = frame.click.region;
-    }
-    return spec;
+  static TimingLine TimingOf(const TimedFrame& frame) {
+    if (frame.waits_for_click) return {-1, true, frame.click.region};
+    return {int32_t(frame.delay_ms), false, {}};
   }
 
   std::string text_;
