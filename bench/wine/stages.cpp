@@ -108,7 +108,7 @@ int main() {
     fetch.ms.push_back((u = NowMs()) - t), t = u;
     platform::copy_canvas(compose, frame, 0, 0, fetched.FrameWid, fetched.FrameHgt);
     comp.ms.push_back((u = NowMs()) - t), t = u;
-    platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
+    platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt, nullptr);
     GdiFlush();
     draw.ms.push_back((u = NowMs()) - t), t = u;
     platform::set_cursor(platform::kCursorWait);
@@ -144,7 +144,7 @@ int main() {
     const double t = NowMs();
     const platform::WindowPixels out = platform::window_pixels();
     ScalePicture(plan, compose.pixels, kCanvasRowBytes, nullptr, out.pixels, out.stride);
-    platform::draw_window_pixels(0, 0, w, h);
+    platform::draw_window_pixels(0, 0, w, h, nullptr);
     GdiFlush();
     stretch.ms.push_back(NowMs() - t);
   }

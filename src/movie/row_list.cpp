@@ -113,7 +113,8 @@ bool RowSpan(const char* code, const StackFile& stack, int64_t row_bytes, int64_
 }  // namespace
 
 int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
-                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows) {
+                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows,
+                    uint8_t* copied_rows) {
   const int32_t rows = RowCount(row_list);
   const int32_t shown_rows = rows < kMaxRows ? rows : kMaxRows;
   const int32_t wid = stack_wid < kMaxStackWid ? stack_wid : kMaxStackWid;
@@ -139,6 +140,7 @@ int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
     if (held_rows && held_rows[i] == index) continue;
     int64_t got = stack.read_at(offset, canvas + int64_t{i} * kCanvasRowBytes, count);
     if (held_rows) held_rows[i] = got == copy_bytes ? index : -1;
+    if (copied_rows && got > 0) copied_rows[i] = 1;
   }
   return rows;
 }

@@ -60,6 +60,9 @@ FileStamp StampOf(const std::string& path);
 // held_rows, when given, says for each canvas row which stack row it already
 // holds in full (-1: not known); such rows are not copied again, and the
 // table is kept up to date. Screen movies change few rows from one frame to
-// the next, so this saves most of the copying.
+// the next, so this saves most of the copying. copied_rows, when given, is
+// set to 1 for each canvas row written (the others are left as they are), so
+// the caller can pass on only what changed.
 int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
-                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows = nullptr);
+                    int64_t first_stack_byte, uint8_t* canvas, int32_t* held_rows = nullptr,
+                    uint8_t* copied_rows = nullptr);

@@ -8,3 +8,27 @@
 // `to_stride` bytes apart.
 void ExpandRows24To32(const uint8_t* from, int32_t from_stride, uint8_t* to, int32_t to_stride,
                       int32_t wid, int32_t rows);
+
+// Calls draw(top, rows) for each run of rows of 0 .. h-1 whose flag in
+// changed_rows is set, or once for all h rows when changed_rows is null. Runs
+// a few unchanged rows apart are joined: every copy to the screen costs a
+// call of its own as well as its rows.
+template <typename Draw>
+void ForEachChangedRun(const uint8_t* changed_rows, int32_t h, Draw draw) {
+  constexpr int32_t kJoinedGap = 8;
+  if (!changed_rows) {
+    if (h > 0) draw(0, h);
+    return;
+  }
+  int32_t top = -1, end = -1;
+  for (int32_t y = 0; y < h; ++y) {
+    if (!changed_rows[y]) continue;
+    if (top >= 0 && y - end > kJoinedGap) {
+      draw(top, end - top);
+      top = -1;
+    }
+    if (top < 0) top = y;
+    end = y + 1;
+  }
+  if (top >= 0) draw(top, end - top);
+}

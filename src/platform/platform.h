@@ -19,6 +19,8 @@ enum Key { kKeyEscape, kKeySpace, kKeyReturn, kKeyF1, kKeyF2, kKeyLeft, kKeyRigh
            kKeyPageDown, kKeyHome, kKeyOther };
 
 // --- process -------------------------------------------------------------
+// Writes text to the standard output at once (the console lines tests follow).
+void write_output(const char* text);
 void message_box(const char* text, const char* caption, Box box);
 [[noreturn]] void exit_process(int code);
 void sleep_ms(int32_t ms);
@@ -71,13 +73,19 @@ struct Canvas {
 Canvas create_canvas();
 // Copies w x h pixels at (x, y) of src to the same place in dst.
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h);
-// The frame banner: white text on red, in the canvas's default font.
+// The frame banner: white text on red, in the canvas's default font. Drawing
+// returns the height of the text, in rows from y.
 int32_t banner_text_width(Canvas canvas, const char* text);
-void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text);
+int32_t draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text);
 
 // --- the player window --------------------------------------------------------
 // Copies w x h pixels from (0, 0) of src to (x, y) of the player window.
-void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h);
+// changed_rows holds a flag for each of the h rows, non-zero where the row may
+// differ from the one last drawn there; null: every row. A platform may copy
+// more rows than those, and must copy all of them after the window lost what
+// it showed.
+void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h,
+                    const uint8_t* changed_rows);
 // The player window's own picture at 32 bits a pixel (blue, green, red, 0),
 // which the core writes a scaled frame into: it keeps what was written until
 // it is written again, and is at least as large as the screen.
@@ -87,8 +95,9 @@ struct WindowPixels {
   int32_t wid = 0, hgt = 0;
 };
 WindowPixels window_pixels();
-// Copies w x h pixels from (0, 0) of the window's picture to (x, y) of the window.
-void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h);
+// Copies w x h pixels from (0, 0) of the window's picture to (x, y) of the
+// window; changed_rows as for draw_to_window.
+void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* changed_rows);
 // Resizes the player window, keeping its place; it is raised and activated.
 void resize_player_window(int32_t w, int32_t h);
 bool player_window_is_foreground();

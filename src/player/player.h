@@ -34,13 +34,25 @@ struct PlaybackClock {
   double cost_ms = -1;    // what a presentation costs, smoothed; -1 until measured
 };
 
+// What the composed picture was made of, and which of its rows may differ
+// from the picture last drawn, so a presentation copies, scales and draws
+// only those: screen movies change few rows from one frame to the next.
+// Main thread only.
+struct ComposedPicture {
+  // kFrame draws FrameCanvas itself; the others compose into ComposeCanvas.
+  enum class Look { kNone, kFrame, kBanner, kInactive };
+  Look look = Look::kNone;
+  int32_t wid = -1, hgt = -1;  // the frame size drawn
+  int32_t banner_top = 0, banner_rows = 0;  // the banner drawn over it
+  uint8_t changed[kMaxRows] = {};
+};
+
 // The scaled picture of a Scale other than 1000: the scaler's plan for the
-// sizes now shown, and the rows it last scaled, so only rows that differ are
-// scaled again. Main thread only.
+// sizes now shown, and the window rows it wrote. Main thread only.
 struct ScaledPicture {
   ScalePlan plan;
-  platform::WindowPixels out;      // where the plan last wrote
-  std::vector<uint8_t> last_rows;  // ShownWid x ShownHgt, 3 bytes a pixel
+  platform::WindowPixels out;  // where the plan last wrote
+  std::vector<uint8_t> written;
 };
 
 struct Player {
@@ -61,6 +73,7 @@ struct Player {
   // still, or every later frame would be presented twice.
   std::atomic<int32_t> clock_request{-1};
   PlaybackClock clock;
+  ComposedPicture composed;
   ScaledPicture scaled;
   ClickRegion click_region;             // of the frame shown, when it waits
 

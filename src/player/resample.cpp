@@ -509,7 +509,8 @@ ScalePlan MakeScalePlan(int32_t src_wid, int32_t src_hgt, int32_t dst_wid, int32
 }
 
 void ScalePicture(ScalePlan& plan, const uint8_t* src, int32_t src_stride,
-                  const uint8_t* changed_rows, uint8_t* dst, int32_t dst_stride) {
+                  const uint8_t* changed_rows, uint8_t* dst, int32_t dst_stride,
+                  uint8_t* written_rows) {
   const int32_t src_hgt = plan.down.src_size, dst_hgt = plan.down.dst_size;
   if (src_hgt <= 0 || dst_hgt <= 0 || !src || !dst) return;
   std::vector<int32_t>& before = plan.changed_before;
@@ -527,5 +528,6 @@ void ScalePicture(ScalePlan& plan, const uint8_t* src, int32_t src_stride,
       plan.row_is_scaled[s] = 1;
     }
     BlendRows(plan, y, dst + int64_t(y) * dst_stride);
+    if (written_rows) written_rows[y] = 1;
   }
 }

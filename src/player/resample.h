@@ -68,5 +68,7 @@ ScalePlan MakeScalePlan(int32_t src_wid, int32_t src_hgt, int32_t dst_wid, int32
 // source row, non-zero where the row differs from the one the last call on this
 // plan saw; only the destination rows whose footprint holds such a row are
 // written, the others keep what they show. Null means every row changed.
+// written_rows, when given, is set to 1 for each destination row written.
 void ScalePicture(ScalePlan& plan, const uint8_t* src, int32_t src_stride,
-                  const uint8_t* changed_rows, uint8_t* dst, int32_t dst_stride);
+                  const uint8_t* changed_rows, uint8_t* dst, int32_t dst_stride,
+                  uint8_t* written_rows = nullptr);

@@ -81,16 +81,54 @@ void FitWindowToFrame(Player& p, const FetchedFrame& f) {
   platform::resize_player_window(g.WindowWid, g.WindowHgt);
 }
 
-void Compose(Player& p, const FetchedFrame& f) {
+// Rows [top, top + rows) of the picture to present: the frame, or the
+// inactive picture with the frame inside the inactive rectangle.
+void ComposeRows(Player& p, bool inactive, int32_t wid, int32_t top, int32_t rows) {
   const Canvases& c = p.canvases;
   const PlayerSettings& s = p.settings;
-  if (!platform::player_window_is_foreground() && s.inactive_x >= 0) {
-    platform::copy_canvas(c.ComposeCanvas, c.InactiveCanvas, 0, 0, f.FrameWid, f.FrameHgt);
-    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, s.inactive_x, s.inactive_y,
-                          s.inactive_wid, s.inactive_hgt);
-  } else {
-    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, 0, 0, f.FrameWid, f.FrameHgt);
+  if (!inactive) {
+    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, 0, top, wid, rows);
+    return;
   }
+  platform::copy_canvas(c.ComposeCanvas, c.InactiveCanvas, 0, top, wid, rows);
+  const int32_t from = std::max(top, s.inactive_y);
+  const int32_t to = std::min(top + rows, s.inactive_y + s.inactive_hgt);
+  if (to > from) {
+    platform::copy_canvas(c.ComposeCanvas, c.FrameCanvas, s.inactive_x, from, s.inactive_wid,
+                          to - from);
+  }
+}
+
+// The picture to draw. While the window is active and no banner is drawn,
+// that is the frame itself; otherwise the frame is composed into
+// ComposeCanvas: whole for a new size or look, and after that only the rows
+// the frame's row list wrote and those under the last banner, a run of
+// neighbouring rows at a time.
+platform::Canvas Compose(Player& p, const FetchedFrame& f) {
+  ComposedPicture& cp = p.composed;
+  using Look = ComposedPicture::Look;
+  const Look look = !platform::player_window_is_foreground() && p.settings.inactive_x >= 0
+                        ? Look::kInactive
+                        : p.HelpOn == 1 ? Look::kBanner : Look::kFrame;
+  const bool fresh = look != cp.look || f.FrameWid != cp.wid || f.FrameHgt != cp.hgt;
+  cp.look = look, cp.wid = f.FrameWid, cp.hgt = f.FrameHgt;
+  if (fresh) std::memset(cp.changed, 1, sizeof cp.changed);
+  const int32_t banner_end = std::min(cp.banner_top + cp.banner_rows, f.FrameHgt);
+  for (int32_t y = cp.banner_top; y < banner_end; ++y) cp.changed[y] = 1;
+  cp.banner_rows = 0;
+  if (look == Look::kFrame) return p.canvases.FrameCanvas;
+  const bool inactive = look == Look::kInactive;
+  for (int32_t y = 0; y < f.FrameHgt;) {
+    if (!cp.changed[y]) {
+      ++y;
+      continue;
+    }
+    int32_t end = y + 1;
+    while (end < f.FrameHgt && cp.changed[end]) ++end;
+    ComposeRows(p, inactive, f.FrameWid, y, end - y);
+    y = end;
+  }
+  return p.canvases.ComposeCanvas;
 }
 
 void BannerText(const Player& p, int32_t n, char* text, int size) {
@@ -105,28 +143,18 @@ void DrawBanner(Player& p, int32_t n) {
   BannerText(p, n, text, sizeof text);
   const platform::Canvas canvas = p.canvases.ComposeCanvas;
   int32_t x = p.geometry.ShownWid - 80 - platform::banner_text_width(canvas, text);
-  platform::draw_banner_text(canvas, x < 0 ? 0 : x, 4, text);
-}
-
-// Rows that differ from those last scaled are marked in changed and kept.
-void FindChangedRows(const platform::Canvas& compose, int32_t wid, int32_t hgt,
-                     std::vector<uint8_t>* last, std::vector<uint8_t>* changed) {
-  const size_t row_bytes = size_t(wid) * 3;
-  changed->assign(size_t(hgt), 0);
-  for (int32_t y = 0; y < hgt; ++y) {
-    const uint8_t* row = compose.pixels + size_t(y) * kCanvasRowBytes;
-    uint8_t* kept = last->data() + size_t(y) * row_bytes;
-    if (std::memcmp(row, kept, row_bytes) == 0) continue;
-    std::memcpy(kept, row, row_bytes);
-    (*changed)[size_t(y)] = 1;
-  }
+  ComposedPicture& cp = p.composed;
+  cp.banner_top = 4;
+  cp.banner_rows = platform::draw_banner_text(canvas, x < 0 ? 0 : x, cp.banner_top, text);
+  const int32_t end = std::min(cp.banner_top + cp.banner_rows, kMaxRows);
+  for (int32_t y = cp.banner_top; y < end; ++y) cp.changed[y] = 1;
 }
 
 // The picture is scaled by our own filter (an area average when shrinking,
 // linear when enlarging) into the window's own picture, which the platform
 // then copies: the window system's stretch costs many times a 1:1 frame.
-// Screen movies change few rows a frame, and only those are scaled again.
-void DrawScaled(Player& p) {
+// Only the rows that changed are scaled and copied again.
+void DrawScaled(Player& p, const platform::Canvas& picture) {
   const DisplayGeometry& g = p.geometry;
   const platform::WindowPixels out = platform::window_pixels();
   const int32_t w = std::min(g.ShownWid * g.Scale / 1000, out.wid - std::max(g.PictureX, 0));
@@ -137,25 +165,23 @@ void DrawScaled(Player& p) {
                      s.plan.across.dst_size != w || s.plan.down.dst_size != h ||
                      s.out.pixels != out.pixels || s.out.stride != out.stride;
   s.out = out;
-  if (fresh) {
-    s.plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
-    s.last_rows.assign(size_t(g.ShownWid) * 3 * g.ShownHgt, 0);
-  }
-  static std::vector<uint8_t> changed;  // main thread only
-  FindChangedRows(p.canvases.ComposeCanvas, g.ShownWid, g.ShownHgt, &s.last_rows, &changed);
-  ScalePicture(s.plan, p.canvases.ComposeCanvas.pixels, kCanvasRowBytes,
-               fresh ? nullptr : changed.data(), out.pixels, out.stride);
-  platform::draw_window_pixels(g.PictureX, g.PictureY, w, h);
+  if (fresh) s.plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
+  s.written.assign(size_t(h), 0);
+  ScalePicture(s.plan, picture.pixels, kCanvasRowBytes,
+               fresh ? nullptr : p.composed.changed, out.pixels, out.stride, s.written.data());
+  platform::draw_window_pixels(g.PictureX, g.PictureY, w, h, fresh ? nullptr : s.written.data());
 }
 
-void DrawToWindow(Player& p) {
+void DrawToWindow(Player& p, const platform::Canvas& picture) {
   const DisplayGeometry& g = p.geometry;
-  const platform::Canvas compose = p.canvases.ComposeCanvas;
   if (g.Scale == 1000) {
-    platform::draw_to_window(compose, g.PictureX, g.PictureY, g.WindowWid, g.WindowHgt);
+    const int32_t rows = std::min(g.WindowHgt, kMaxRows);
+    platform::draw_to_window(picture, g.PictureX, g.PictureY, g.WindowWid, rows,
+                             p.composed.changed);
   } else {
-    DrawScaled(p);
+    DrawScaled(p, picture);
   }
+  std::memset(p.composed.changed, 0, sizeof p.composed.changed);
 }
 
 }  // namespace
@@ -173,7 +199,7 @@ bool FetchFrame(Player& p, int32_t n, FetchedFrame* frame) {
   if (!flow.read(line, kLineSize) || line[0] != '$') FailTag("FormatError24");
   frame->FrameWid = p.movie.StackWid;
   const int32_t rows = LoadRowList(line, p.stack, p.movie.StackWid, p.movie.FirstStackByte,
-                                   p.canvases.FrameCanvas.pixels, p.held_rows);
+                                   p.canvases.FrameCanvas.pixels, p.held_rows, p.composed.changed);
   frame->FrameHgt = rows < kMaxRows ? rows : kMaxRows;
   // A row list longer than the buffer arrives in pieces; the timing line
   // follows the last of them. A flow that ends here reads as delay 0.
@@ -193,9 +219,9 @@ void ShowFrame(Player& p, int32_t n) {
   p.StepDelay = frame.timing.delay_ms;  // -1 for a frame that waits for a click
   p.click_region = frame.timing.region;
   FitWindowToFrame(p, frame);
-  Compose(p, frame);
+  const platform::Canvas picture = Compose(p, frame);
   if (p.HelpOn == 1) DrawBanner(p, n);
-  DrawToWindow(p);
+  DrawToWindow(p, picture);
   platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait
                                                              : platform::kCursorArrow);
   TimeFrame(p, n, started_ms, from_clock);

@@ -1,5 +1,6 @@
 #include "support/fake_platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -85,6 +86,11 @@ void CopyOut(const std::string& text, char* buf, int size) {
 namespace platform {
 
 using fake::state;
+
+void write_output(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
 
 void message_box(const char* text, const char* caption, Box style) {
   std::lock_guard<std::mutex> lock(fake::g_mutex);  // looping notices come from threads
@@ -227,12 +233,49 @@ int32_t banner_text_width(Canvas, const char* text) {
   return static_cast<int32_t>(std::strlen(text)) * fake::kBannerCharWid;
 }
 
-void draw_banner_text(Canvas, int32_t x, int32_t y, const char* text) {
+// Paints the text's box red, so a banner left behind shows in the pictures.
+int32_t draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
   state().banners.push_back({text, x, y});
+  const int32_t x1 = std::min(x + banner_text_width(canvas, text), kCanvasWid);
+  for (int32_t row = y; row < std::min(y + fake::kBannerHgt, kCanvasHgt); ++row) {
+    for (int32_t col = std::max(x, 0); col < x1; ++col) {
+      uint8_t* px = canvas.pixels + (size_t(row) * kCanvasWid + size_t(col)) * 3;
+      px[0] = 0, px[1] = 0, px[2] = 0xFF;
+    }
+  }
+  return fake::kBannerHgt;
 }
 
-void draw_to_window(Canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
-  state().draws.push_back({false, w, h, x, y, w, h});
+}  // namespace platform
+
+namespace {
+
+// Copies the changed rows of a draw into the window the fake keeps.
+int32_t KeepDrawn(const uint8_t* from, size_t stride, int32_t row_bytes, int32_t h,
+                  const uint8_t* changed_rows) {
+  fake::State& s = fake::state();
+  if (s.window_row_bytes != row_bytes || s.window_hgt != h) {
+    s.window.assign(size_t(row_bytes) * h, 0);
+    s.window_row_bytes = row_bytes, s.window_hgt = h;
+    changed_rows = nullptr;
+  }
+  int32_t rows = 0;
+  for (int32_t y = 0; y < h; ++y) {
+    if (changed_rows && !changed_rows[y]) continue;
+    std::memcpy(s.window.data() + size_t(y) * row_bytes, from + y * stride, size_t(row_bytes));
+    ++rows;
+  }
+  return rows;
+}
+
+}  // namespace
+
+namespace platform {
+
+void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h,
+                    const uint8_t* changed_rows) {
+  const int32_t rows = KeepDrawn(src.pixels, size_t(kCanvasWid) * 3, w * 3, h, changed_rows);
+  state().draws.push_back({false, w, h, x, y, w, h, rows});
 }
 
 WindowPixels window_pixels() {
@@ -246,8 +289,10 @@ WindowPixels window_pixels() {
   return out;
 }
 
-void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h) {
-  state().draws.push_back({true, w, h, x, y, w, h});
+void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* changed_rows) {
+  const WindowPixels out = window_pixels();
+  const int32_t rows = KeepDrawn(out.pixels, size_t(out.stride), w * 4, h, changed_rows);
+  state().draws.push_back({true, w, h, x, y, w, h, rows});
 }
 
 void resize_player_window(int32_t w, int32_t h) {

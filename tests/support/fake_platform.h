@@ -43,7 +43,14 @@ struct State {
   struct Draw {
     bool stretched;
     int32_t src_w, src_h, x, y, w, h;
+    int32_t rows = 0;  // the rows copied: those said to have changed
   };
+  // What the window shows, as it keeps it: each draw copies only the rows it
+  // is told have changed (all of them at a new size), so a row wrongly left
+  // out shows here as it would on screen. Rows of w x 3 bytes (1:1) or
+  // w x 4 (scaled, from the window's picture).
+  std::vector<uint8_t> window;
+  int32_t window_row_bytes = 0, window_hgt = 0;
   struct Banner {
     std::string text;
     int32_t x, y;
@@ -100,6 +107,7 @@ bool TakePost(int32_t* frame, int timeout_ms);
 
 // Banner text is measured as 7 pixels a character.
 constexpr int32_t kBannerCharWid = 7;
+constexpr int32_t kBannerHgt = 13;  // rows a banner text takes
 
 // Splash text is measured as half its font height a character.
 inline int32_t SplashTextWid(int32_t font_hgt, const std::string& text) {

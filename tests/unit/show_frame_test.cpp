@@ -3,6 +3,7 @@
 // step, and a whole movie played through on the fake platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "player/clock.h"
@@ -60,7 +61,15 @@ TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
     waits.push_back(fake::state().timers[0].ms);
     EXPECT_EQ(p_->CurrentFrame, shown);
     EXPECT_EQ(Shown(p_->canvases.FrameCanvas).bgr, Frame(shown).bgr) << "frame " << shown;
-    EXPECT_EQ(Shown(p_->canvases.ComposeCanvas).bgr, Frame(shown).bgr) << "frame " << shown;
+    // The window shows the whole frame, and only the rows that differ from
+    // the frame before are drawn again.
+    EXPECT_EQ(fake::state().window, Frame(shown).bgr) << "frame " << shown;
+    int32_t differing = 0;
+    for (int32_t y = 0; y < 7 && shown > 0; ++y) {
+      Picture now = Frame(shown), before = Frame(shown - 1);
+      differing += !std::equal(now.row(y), now.row(y) + 9 * 3, before.row(y));
+    }
+    EXPECT_EQ(fake::state().draws.back().rows, shown == 0 ? 7 : differing) << "frame " << shown;
     fake::state().posts.clear();
     RunClocks();
     ASSERT_EQ(fake::state().posts.size(), 1u);
@@ -218,13 +227,20 @@ TEST_F(ShowFrameTest, InactivePictureCoversAllButItsRectangle) {
     }
   }
   EXPECT_EQ(Shown(p_->canvases.ComposeCanvas).bgr, expected.bgr);
+  Show(0);  // the rows of the rectangle follow the frame
+  for (int32_t y = 1; y < 3; ++y) {
+    for (int32_t x = 2; x < 5; ++x) {
+      for (int c = 0; c < 3; ++c) expected.row(y)[3 * x + c] = Frame(0).row(y)[3 * x + c];
+    }
+  }
+  EXPECT_EQ(fake::state().window, expected.bgr);
   fake::state().player_foreground = true;
   Show(1);
-  EXPECT_EQ(Shown(p_->canvases.ComposeCanvas).bgr, Frame(1).bgr);
+  EXPECT_EQ(fake::state().window, Frame(1).bgr);
 }
 
 TEST_F(ShowFrameTest, BannerTextsAndPlace) {
-  MoviePlan plan = SmallMovie(3, 994, 2);
+  MoviePlan plan = SmallMovie(3, 994, 24);
   plan.header = {"HelpOn"};  // the banner from the start
   Load(plan);
   Show(1);
@@ -241,13 +257,23 @@ TEST_F(ShowFrameTest, BannerTextsAndPlace) {
   p_->Playing = 0;
   Show(2);
   EXPECT_EQ(fake::state().banners.back().text, " Zebrik Demo - Paused - 000002 ");
+  EXPECT_NE(fake::state().window, Frame(2).bgr);
+  EXPECT_EQ(fake::state().window, Shown(p_->canvases.ComposeCanvas).bgr);  // the new text
+  // Switched off, the banner leaves nothing behind in the window.
+  p_->HelpOn = 0;
+  Show(2);
+  EXPECT_EQ(fake::state().window, Frame(2).bgr);
+  p_->HelpOn = 1;  // and switched on, it shows at once
+  Show(2);
+  EXPECT_EQ(fake::state().window, Shown(p_->canvases.ComposeCanvas).bgr);
+  EXPECT_NE(fake::state().window, Frame(2).bgr);
   p_->settings.ScreenFill = 1;  // keeps the window, so ShownWid stays as set
   p_->geometry.ShownWid = 100;
   Show(0);
   EXPECT_EQ(fake::state().banners.back().x, 0);
   p_->HelpOn = 0;
   Show(0);
-  EXPECT_EQ(fake::state().banners.size(), 5u);
+  EXPECT_EQ(fake::state().banners.size(), 6u);
 }
 
 TEST_F(ShowFrameTest, FillModeZeroFollowsTheFrameSize) {
@@ -297,6 +323,7 @@ TEST_F(ShowFrameTest, ScaledDrawingAtOtherScales) {
     EXPECT_TRUE(d.stretched);
     EXPECT_EQ(std::vector<int32_t>({d.x, d.y, d.w, d.h}), std::vector<int32_t>({15, 0, 770, 559}));
     EXPECT_EQ(window(770, 559), scaled(n, 770, 559)) << "frame " << n;
+    EXPECT_EQ(fake::state().window, scaled(n, 770, 559)) << "frame " << n;
   }
   p_->geometry = {1495, 1484, 1079, 0, 0, 994, 722};
   p_->settings.ScreenFill = 0;
@@ -304,6 +331,9 @@ TEST_F(ShowFrameTest, ScaledDrawingAtOtherScales) {
   const auto& d = fake::state().draws.back();
   EXPECT_EQ(std::vector<int32_t>({d.x, d.y, d.w, d.h}), std::vector<int32_t>({0, 0, 1486, 1079}));
   EXPECT_EQ(window(1486, 1079), scaled(1, 1486, 1079));
+  Show(2);
+  EXPECT_LT(fake::state().draws.back().rows, 1079);
+  EXPECT_EQ(fake::state().window, scaled(2, 1486, 1079));
 }
 
 // The chain of due times on a scripted clock: each row presents a frame at

@@ -9,6 +9,11 @@
 
 namespace platform {
 
+void write_output(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
 void message_box(const char* text, const char* caption, Box) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
 }

@@ -24,6 +24,8 @@ void qv_js_resize_window(int32_t w, int32_t h);
 void qv_js_place_window(int32_t x, int32_t y);
 int qv_js_is_foreground();
 void qv_js_set_cursor(int wait);
+// Text for the page's console, a line at a time.
+void qv_js_write_output(const char* text);
 // Rows top .. top + rows - 1 of an RGBA picture of w x h pixels at pixels,
 // put at (x, y) of the window.
 void qv_js_put(const uint8_t* pixels, int32_t w, int32_t h, int32_t x, int32_t y, int32_t top,

@@ -4,8 +4,10 @@ mergeInto(LibraryManager.library, {
   qv_js_exit__deps: ['$FS'],
   qv_js_exit: function (code) {
     // A tag is written without a line end; it is the movie's last line.
-    var out = FS.getStream(1);
-    if (out && out.tty) out.tty.ops.flush(out.tty);
+    var stdout = FS.getStream(1);
+    if (stdout && stdout.tty) stdout.tty.ops.flush(stdout.tty);
+    if (Module.qvOutputLine) out(Module.qvOutputLine);
+    Module.qvOutputLine = '';
     Module.qvPage.exit(code);
     // Nothing of the movie may run on: the exception unwinds every C++ frame
     // up to the runtime's entry, which knows it by name.
@@ -31,6 +33,12 @@ mergeInto(LibraryManager.library, {
   qv_js_place_window: function (x, y) { Module.qvPage.placeWindow(x, y); },
   qv_js_is_foreground: function () { return Module.qvPage.isForeground() ? 1 : 0; },
   qv_js_set_cursor: function (wait) { Module.qvPage.setCursor(wait); },
+  // Whole lines go to the console; a line not yet ended waits for the rest.
+  qv_js_write_output: function (text) {
+    var lines = ((Module.qvOutputLine || '') + UTF8ToString(text)).split('\n');
+    Module.qvOutputLine = lines.pop();
+    lines.forEach(function (line) { out(line); });
+  },
   qv_js_put: function (pixels, w, h, x, y, top, rows) {
     Module.qvPage.put(HEAPU8, pixels, w, h, x, y, top, rows);
   },

@@ -31,6 +31,10 @@ int32_t g_next_timer = 1;
 
 namespace platform {
 
+// Straight to the page's console, a line at a time: the C library's way
+// there hands the text over a character at a time.
+void write_output(const char* text) { qv_js_write_output(text); }
+
 // kBoxOk notices (the looping state) and failures alike: the page shows the
 // box without blocking; a failure's box stays on the end screen.
 void message_box(const char* text, const char* caption, Box box) {

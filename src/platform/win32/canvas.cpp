@@ -23,12 +23,15 @@ int32_t banner_text_width(Canvas canvas, const char* text) {
   return size.cx;
 }
 
-void draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
+int32_t draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
   HDC dc = DcOf(canvas);
   SetBkColor(dc, RGB(0xFF, 0x00, 0x00));
   SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
   SetBkMode(dc, OPAQUE);
   TextOutA(dc, x, y, text, lstrlenA(text));
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+  return size.cy;
 }
 
 }  // namespace platform

@@ -48,7 +48,10 @@ void OnActivationChange(HWND hwnd) {
 }
 
 // No copy of the window's picture is kept: a repaint fetches the frame again.
-void OnPaint() { ShowFrame(ThePlayer(), ThePlayer().CurrentFrame); }
+void OnPaint() {
+  WindowPictureLost();
+  ShowFrame(ThePlayer(), ThePlayer().CurrentFrame);
+}
 
 void OnKeyDown(WPARAM key) { OnKey(ThePlayer(), KeyOf(key)); }
 

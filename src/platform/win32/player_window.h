@@ -17,4 +17,8 @@ extern std::atomic<HWND> g_player_window;
 // the window exists. Main thread only.
 HDC PlayerDc();
 
+// The window no longer shows what was drawn (it was uncovered): the next
+// draw copies the whole picture.
+void WindowPictureLost();
+
 }  // namespace win32

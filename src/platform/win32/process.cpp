@@ -10,6 +10,11 @@
 
 namespace platform {
 
+void write_output(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
 void message_box(const char* text, const char* caption, Box box) {
   MessageBoxA(nullptr, text, caption,
               box == kBoxSystemModalError ? MB_SYSTEMMODAL | MB_ICONERROR : MB_OK);
