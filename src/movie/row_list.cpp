@@ -87,10 +87,8 @@ int64_t StackFile::read_at(int64_t offset, uint8_t* dst, int64_t count) {
 }
 
 void StackFile::prefetch(int64_t offset, int64_t count) const {
-  if (!view_ || offset < 0 || offset + count > size_) return;
-#if defined(__GNUC__)
+  if (!kCanPrefetch || !view_ || offset < 0 || offset + count > size_) return;
   for (int64_t at = 0; at < count; at += 64) __builtin_prefetch(view_ + offset + at);
-#endif
 }
 
 namespace {
@@ -105,8 +103,7 @@ bool RowSpan(const char* code, const StackFile& stack, int64_t row_bytes, int64_
   if (*offset > INT32_MAX) return false;
   // Only whole pixels: a row cut by the end of the file copies what it holds.
   *count = copy_bytes;
-  const int64_t held = (stack.size() - *offset) / 3 * 3;
-  if (held < *count) *count = held;
+  if (stack.size() - *offset < copy_bytes) *count = (stack.size() - *offset) / 3 * 3;
   return *count > 0;
 }
 
@@ -125,19 +122,20 @@ int32_t LoadRowList(const char* row_list, StackFile& stack, int32_t stack_wid,
   // while this one is copied.
   constexpr int32_t kAhead = 2;
   for (int32_t i = 0; i < shown_rows; ++i) {
+    const char* code = row_list + 1 + 4 * i;
+    // A row already held costs no more than reading its code.
+    if (held_rows && held_rows[i] >= 0 && held_rows[i] == RowIndex(code)) continue;
     int32_t index, ahead_index;
     int64_t offset, count;
-    if (i + kAhead < shown_rows &&
+    if (StackFile::kCanPrefetch && i + kAhead < shown_rows &&
         RowSpan(row_list + 1 + 4 * (i + kAhead), stack, row_bytes, copy_bytes, first_stack_byte,
                 &ahead_index, &offset, &count) &&
         !(held_rows && held_rows[i + kAhead] == ahead_index)) {
       stack.prefetch(offset, count);
     }
-    if (!RowSpan(row_list + 1 + 4 * i, stack, row_bytes, copy_bytes, first_stack_byte, &index,
-                 &offset, &count)) {
+    if (!RowSpan(code, stack, row_bytes, copy_bytes, first_stack_byte, &index, &offset, &count)) {
       continue;
     }
-    if (held_rows && held_rows[i] == index) continue;
     int64_t got = stack.read_at(offset, canvas + int64_t{i} * kCanvasRowBytes, count);
     if (held_rows) held_rows[i] = got == copy_bytes ? index : -1;
     if (copied_rows && got > 0) copied_rows[i] = 1;

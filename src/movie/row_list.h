@@ -29,7 +29,13 @@ class StackFile {
   bool mapped() const { return view_ != nullptr; }
   int64_t size() const { return size_; }
   int64_t mtime() const { return mtime_; }
-  // Asks the memory system for a row ahead of its copy (mapped stacks only).
+  // Asks the memory system for a row ahead of its copy (mapped stacks only,
+  // where the processor has the instruction).
+#if defined(__GNUC__) && !defined(__wasm__)
+  static constexpr bool kCanPrefetch = true;
+#else
+  static constexpr bool kCanPrefetch = false;
+#endif
   void prefetch(int64_t offset, int64_t count) const;
   // Copies count bytes at offset into dst; returns the bytes copied.
   int64_t read_at(int64_t offset, uint8_t* dst, int64_t count);
