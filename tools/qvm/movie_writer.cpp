@@ -54,9 +54,6 @@ std::string MarkerLine() {
 
 namespace {
 
-// Four base-80 digits name at most 80^4 rows.
-constexpr int64_t kMaxStackRows = 80LL * 80 * 80 * 80;
-
 void CheckPicture(const Picture& p, int32_t width, const char* what) {
   char text[160];
   if (p.width < 1 || p.width > kMaxStackWid) {
