@@ -10,6 +10,56 @@ namespace {
 // The splash reader takes header lines whole up to this length.
 constexpr size_t kLongestHeaderLine = 294;
 
+std::string Where(const std::string& path, size_t n) {
+  return path + " line " + std::to_string(n + 1) + ": ";
+}
+
+// The flow is 7-bit text: codes 32 to 126 only.
+void RequirePrintable(const std::string& line, const std::string& where) {
+  for (char c : line) {
+    if (c < 32 || c > 126) throw std::runtime_error(where + "holds a character outside codes 32 to 126");
+  }
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Splits "REST LAST" at the last blank; false when there is none.
+bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
+  size_t blank = text.rfind(' ');
+  if (blank == std::string::npos) return false;
+  *rest = Trim(text.substr(0, blank));
+  *last = text.substr(blank + 1);
+  return !rest->empty();
+}
+
+ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const std::string& where) {
+  ListedFrame f;
+  f.delay_ms = default_delay;
+  std::string rest, last;
+  if (!SplitLast(line, &rest, &last)) {
+    f.png = line;  // a picture alone keeps the default delay
+    return f;
+  }
+  std::string png, word;
+  if (SplitLast(rest, &png, &word) && word == "click") {
+    f.png = png;
+    f.region = ParseClickRegion(last, 0, where + "a click region is X1,Y1,X2,Y2", where + "a click edge");
+    f.click = true;
+  } else {
+    f.png = rest;
+    f.delay_ms = ParseCount(last, where + "the delay");
+  }
+  return f;
+}
+
+std::string FromFolderOf(const std::string& list_path, const std::string& png) {
+  if (!png.empty() && png[0] == '/') return png;
+  size_t slash = list_path.rfind('/');
+  return slash == std::string::npos ? png : list_path.substr(0, slash + 1) + png;
+}
+
+}  // namespace
+
 std::vector<std::string> ReadLines(const std::string& path) {
   std::string bytes;
   if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
@@ -26,72 +76,24 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-std::string Where(const std::string& path, size_t n) {
-  return path + " line " + std::to_string(n + 1) + ": ";
-}
-
-// The flow is 7-bit text: codes 32 to 126 only.
-void RequirePrintable(const std::string& line, const std::string& where) {
-  for (char c : line) {
-    if (c < 32 || c > 126) throw std::runtime_error(where + "holds a character outside codes 32 to 126");
-  }
-}
-
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// Splits "REST LAST" at the last blank; false when there is none.
-bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
-  size_t blank = text.rfind(' ');
-  if (blank == std::string::npos) return false;
-  *rest = Trim(text.substr(0, blank));
-  *last = text.substr(blank + 1);
-  return !rest->empty();
-}
-
-void ReadClickRegion(const std::string& text, ListedFrame* f, const std::string& where) {
-  int32_t* edges[4] = {&f->region.left, &f->region.top, &f->region.right, &f->region.bottom};
-  size_t start = 0;
+ClickRegion ParseClickRegion(const std::string& text, size_t start, const std::string& bad_form,
+                             const std::string& edge_what) {
+  ClickRegion region;
+  int32_t* edges[4] = {&region.left, &region.top, &region.right, &region.bottom};
   for (int i = 0; i < 4; ++i) {
-    size_t comma = i < 3 ? text.find(',', start) : text.size();
-    if (comma == std::string::npos) throw std::runtime_error(where + "a click region is X1,Y1,X2,Y2");
-    *edges[i] = ParseCount(text.substr(start, comma - start), where + "a click edge");
+    const size_t comma = i < 3 ? text.find(',', start) : text.size();
+    if (comma == std::string::npos) throw std::runtime_error(bad_form);
+    *edges[i] = ParseCount(text.substr(start, comma - start), edge_what);
     start = comma + 1;
   }
-  f->click = true;
+  return region;
 }
-
-ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const std::string& where) {
-  ListedFrame f;
-  f.delay_ms = default_delay;
-  std::string rest, last;
-  if (!SplitLast(line, &rest, &last)) {
-    f.png = line;  // a picture alone keeps the default delay
-    return f;
-  }
-  std::string png, word;
-  if (SplitLast(rest, &png, &word) && word == "click") {
-    f.png = png;
-    ReadClickRegion(last, &f, where);
-  } else {
-    f.png = rest;
-    f.delay_ms = ParseCount(last, where + "the delay");
-  }
-  return f;
-}
-
-std::string FromFolderOf(const std::string& list_path, const std::string& png) {
-  if (!png.empty() && png[0] == '/') return png;
-  size_t slash = list_path.rfind('/');
-  return slash == std::string::npos ? png : list_path.substr(0, slash + 1) + png;
-}
-
-}  // namespace
 
 std::vector<std::string> ReadHeaderFile(const std::string& path) {
   std::vector<std::string> lines = ReadLines(path);

@@ -41,12 +41,6 @@ struct VideoPlan {
   TimelineRules rules;
 };
 
-std::string Seconds(int64_t ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f s", double(ms) / 1000);
-  return text;
-}
-
 VideoPlan PlanFromArgs(const CommandArgs& args) {
   VideoPlan plan;
   plan.recording = args.value("--video");
@@ -258,31 +252,17 @@ VideoClick ParseClick(const std::string& text, const std::string& what) {
   if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
   VideoClick click;
   click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
-  int32_t* edges[4] = {&click.region.left, &click.region.top, &click.region.right, &click.region.bottom};
-  size_t start = colon + 1;
-  for (int i = 0; i < 4; ++i) {
-    const size_t comma = i < 3 ? text.find(',', start) : text.size();
-    if (comma == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
-    *edges[i] = ParseCount(text.substr(start, comma - start), what + ": a click edge");
-    start = comma + 1;
-  }
+  click.region = ParseClickRegion(text, colon + 1, what + ": a click is T:X1,Y1,X2,Y2", what + ": a click edge");
   return click;
 }
 
 std::vector<VideoClick> ReadClickFile(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
+  const std::vector<std::string> lines = ReadLines(path);
   std::vector<VideoClick> clicks;
-  size_t start = 0;
-  for (int line_number = 1; start < bytes.size(); ++line_number) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    line.erase(0, line.find_first_not_of(' ') == std::string::npos ? line.size() : line.find_first_not_of(' '));
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string line = Trim(lines[n]);
     if (line.empty() || line[0] == '#') continue;
-    clicks.push_back(ParseClick(line, path + " line " + std::to_string(line_number)));
+    clicks.push_back(ParseClick(line, path + " line " + std::to_string(n + 1)));
   }
   return clicks;
 }

@@ -12,6 +12,9 @@
 
 #include "movie/timing_line.h"
 
+// A time as qvm reports it: "12.500 s".
+std::string Seconds(int64_t ms);
+
 struct VideoClick {
   int64_t at_ms = 0;  // the frame on screen then waits for the click
   ClickRegion region;
