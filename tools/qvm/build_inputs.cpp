@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "qvm/cli_args.h"
-#include "qvm/movie_writer.h"
+#include "qvm/movie_file.h"
 
 namespace {
 
@@ -61,8 +61,7 @@ std::string FromFolderOf(const std::string& list_path, const std::string& png) {
 }  // namespace
 
 std::vector<std::string> ReadLines(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
+  const std::string bytes = ReadWhole(path);
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < bytes.size()) {

@@ -15,6 +15,7 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
+#include "qvm/output_file.h"
 
 namespace {
 
@@ -22,18 +23,6 @@ struct PageFile {
   std::string name;
   std::string bytes;
 };
-
-std::string BareName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Folder(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string ReadWhole(const std::string& path) { return ReadFileRange(path, 0, INT64_MAX); }
 
 // The page player the web build makes, beside qvm's own build folder.
 std::string DefaultPlayer() {
@@ -199,10 +188,7 @@ int RunHtml(int argc, char** argv) {
   ReplaceOnce(&page, "@QV_TITLE@", Escaped(title, false));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
   const std::string out = args.value("-o");
-  std::FILE* f = std::fopen(out.c_str(), "wb");
-  if (!f || std::fwrite(page.data(), 1, page.size(), f) != page.size() || std::fclose(f) != 0) {
-    throw std::runtime_error("cannot write " + out);
-  }
+  WriteOutput(out, page);
   if (viewer) {
     std::printf("%s: viewer page, %zu bytes\n", out.c_str(), page.size());
   } else {

@@ -30,3 +30,6 @@ class OutputFile {
   std::string temporary_;
   std::FILE* file_ = nullptr;
 };
+
+// A whole file written in one go, as above.
+void WriteOutput(const std::string& path, const std::string& bytes);
