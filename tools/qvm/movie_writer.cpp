@@ -118,11 +118,20 @@ void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
 
 void MovieEncoder::AddFrame(const FramePlan& f) {
   if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
-  std::string what = "frame " + std::to_string(out_.frame_count);
-  TakeWidth(f.picture, what.c_str());
-  out_.flow += "~" + FrameName(out_.frame_count) + eol_;
-  out_.flow += RowList(f.picture) + eol_;
-  out_.flow += TimingLineFor(f.timing()) + eol_;
+  TakeWidth(f.picture, ("frame " + std::to_string(out_.frame_count)).c_str());
+  AddRecord(RowList(f.picture), f.timing());
+}
+
+void MovieEncoder::AddFrameRows(const std::vector<int32_t>& rows, const TimingLine& timing) {
+  if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
+  std::string list = "$";
+  for (int32_t row : rows) list += EncodeRowIndex(row);
+  out_.row_refs += int64_t(rows.size());
+  AddRecord(list, timing);
+}
+
+void MovieEncoder::AddRecord(const std::string& row_list, const TimingLine& timing) {
+  out_.flow += "~" + FrameName(out_.frame_count) + eol_ + row_list + eol_ + TimingLineFor(timing) + eol_;
   ++out_.frame_count;
 }
 

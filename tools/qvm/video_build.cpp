@@ -160,40 +160,6 @@ class Progress {
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
-// The flow, one frame record at a time.
-class FlowText {
- public:
-  explicit FlowText(const std::vector<std::string>& header) {
-    for (const std::string& line : header) text_ += line + kEol;
-  }
-  void Add(const TimedFrame& frame) {
-    if (frames_ >= kMaxFrames) {
-      throw std::runtime_error("the movie would pass 50000 frames; cut the recording with --start and --end "
-                               "or raise --min-delay");
-    }
-    text_ += "~" + FrameName(frames_++) + kEol + "$";
-    for (int32_t row : frame.rows) text_ += EncodeRowIndex(row);
-    text_ += kEol + TimingLineFor(TimingOf(frame)) + kEol;
-    row_refs_ += int64_t(frame.rows.size());
-  }
-  std::string Finish() { return text_ + "# -99" + kEol; }
-  size_t size() const { return text_.size(); }
-  int32_t frames() const { return frames_; }
-  int64_t row_refs() const { return row_refs_; }
-
- private:
-  static constexpr const char* kEol = "\r\n";
-
-  static TimingLine TimingOf(const TimedFrame& frame) {
-    if (frame.waits_for_click) return {-1, true, frame.click.region};
-    return {int32_t(frame.delay_ms), false, {}};
-  }
-
-  std::string text_;
-  int32_t frames_ = 0;
-  int64_t row_refs_ = 0;
-};
-
 // The player's offsets are signed 32-bit; every stack row must lie within them.
 void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes) {
   if (int64_t(flow_bytes) + 3 + rows * int64_t(row_bytes) > INT32_MAX) {
@@ -278,10 +244,14 @@ int BuildFromVideo(const CommandArgs& args) {
   const int32_t tolerance = plan.tolerance >= 0 ? plan.tolerance : facts.lossless ? 0 : kLossyTolerance;
 
   RowStore store(size.width, tolerance);
-  FlowText flow(plan.header);
+  MovieEncoder flow(plan.header);
   Timeline timeline(plan.rules, [&](const TimedFrame& frame) {
-    flow.Add(frame);
-    RequireWithinOffsets(flow.size(), store.size(), store.row_bytes());
+    if (flow.frame_count() >= kMaxFrames) {
+      throw std::runtime_error("the movie would pass 50000 frames; cut the recording with --start and --end "
+                               "or raise --min-delay");
+    }
+    flow.AddFrameRows(frame.rows, frame.timing());
+    RequireWithinOffsets(flow.flow_bytes(), store.size(), store.row_bytes());
   });
   std::vector<int32_t> rows(size_t(size.height), -1);
   auto row_list = [&](const Picture& picture) {
@@ -330,14 +300,14 @@ int BuildFromVideo(const CommandArgs& args) {
   const int64_t end_ms = cut_at_end ? plan.end_ms
                                     : last_ms + LastPictureMs(source, first_ms, last_ms, timeline.counts().pictures);
   timeline.Finish(end_ms);
-  const std::string text = flow.Finish();
-  RequireWithinOffsets(text.size(), store.size(), store.row_bytes());
-  WriteMovie(&out, text, store, size.width);
+  const MovieBytes movie = flow.Finish();
+  RequireWithinOffsets(movie.flow.size(), store.size(), store.row_bytes());
+  WriteMovie(&out, movie.flow, store, size.width);
 
   const double seconds = progress.seconds();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows; "
               "%lld pictures of %s (%s, tolerance %d) in %.1f s, %.0f pictures/s",
-              plan.out.c_str(), int(flow.frames()), int(size.width), static_cast<long long>(flow.row_refs()),
+              plan.out.c_str(), int(movie.frame_count), int(size.width), static_cast<long long>(movie.row_refs),
               int(store.size()), static_cast<long long>(read), plan.recording.c_str(), facts.codec.c_str(),
               int(tolerance), seconds, seconds > 0 ? double(read) / seconds : 0.0);
   const TimelineCounts& counts = timeline.counts();

@@ -32,6 +32,9 @@ struct TimedFrame {
   int64_t delay_ms = 0;
   bool waits_for_click = false;
   VideoClick click;
+  TimingLine timing() const {
+    return waits_for_click ? TimingLine{-1, true, click.region} : TimingLine{int32_t(delay_ms), false, {}};
+  }
 };
 
 struct TimelineCounts {
