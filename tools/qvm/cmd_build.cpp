@@ -26,12 +26,7 @@ FrameList FramesFromArgs(const CommandArgs& args, int32_t delay_ms) {
     return ReadFrameList(args.value("--list"), delay_ms);
   }
   FrameList list;
-  for (const std::string& png : args.plain) {
-    ListedFrame f;
-    f.png = png;
-    f.delay_ms = delay_ms;
-    list.frames.push_back(f);
-  }
+  for (const std::string& png : args.plain) list.frames.push_back({png, delay_ms});
   return list;
 }
 
@@ -52,15 +47,6 @@ void ForPicture(const std::string& path, Step step) {
   }
 }
 
-FramePlan ToPlan(const ListedFrame& listed, Picture picture) {
-  FramePlan f;
-  f.picture = std::move(picture);
-  f.delay_ms = listed.delay_ms;
-  f.click = listed.click;
-  f.region = listed.region;
-  return f;
-}
-
 MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list) {
   MovieEncoder encoder(header);
   if (!list.inactive_png.empty()) {
@@ -69,7 +55,9 @@ MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list)
   for (size_t n = 0; n < list.frames.size(); ++n) {
     if (int32_t(n) == list.stop_reading_before) encoder.AddStopReading();
     const ListedFrame& listed = list.frames[n];
-    ForPicture(listed.png, [&] { encoder.AddFrame(ToPlan(listed, LoadPng(listed.png))); });
+    ForPicture(listed.png, [&] {
+      encoder.AddFrame({LoadPng(listed.png), listed.delay_ms, listed.click, listed.region});
+    });
   }
   if (list.stop_reading_before == int32_t(list.frames.size())) encoder.AddStopReading();
   return encoder.Finish();
@@ -105,8 +93,7 @@ int RunBuild(int argc, char** argv) {
   // Written in its parts, so the stack is never held twice.
   OutputFile file(out);
   file.Write(movie.flow);
-  const char width_field[3] = {char(0xFF), char((movie.width >> 8) & 0xFF), char(movie.width & 0xFF)};
-  file.Write(width_field, 3);
+  file.Write(FlowEnd(movie.width));
   file.Write(movie.stack);
   file.Commit();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",

@@ -1,18 +1,12 @@
 #include "qvm/movie_file.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <stdexcept>
 
+#include "movie/row_list.h"
 #include "qvm/movie_writer.h"
 
 namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
 
 }  // namespace
 
@@ -39,7 +33,7 @@ MovieFile OpenMovieFile(const std::string& path) {
   MovieFile m;
   m.path = path;
   const std::string stack = Folder(path) + "/demoStack.kts";
-  if (BareName(path) == "demoFlow.txt" && Exists(stack)) {
+  if (BareName(path) == "demoFlow.txt" && StampOf(stack).bytes >= 0) {
     m.fault = ReadLayout(MovieKind::kExternalPair, path, stack, &m.movie);
   } else {
     m.fault = ReadLayout(MovieKind::kAppended, path, path, &m.movie);

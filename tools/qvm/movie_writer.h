@@ -75,13 +75,15 @@ class MovieEncoder {
  private:
   std::string RowList(const Picture& picture);
   void AddRecord(const std::string& row_list, const TimingLine& timing);
-  void TakeWidth(const Picture& picture, const char* what);
+  void TakeWidth(const Picture& picture, const std::string& what);
 
   MovieBytes out_;
   std::string eol_;
   std::unordered_map<std::string, int32_t> row_index_;
 };
 
+// The end byte and the width field, between the flow and the stack.
+std::string FlowEnd(int32_t width);
 // The layouts: a movie file of its own, and the bytes appended to a player.
 std::string MovieFileBytes(const MovieBytes& m);
 std::string AppendedBytes(const MovieBytes& m);  // marker line + movie file bytes

@@ -189,8 +189,7 @@ void WriteMovie(OutputFile* out, std::string flow, const RowStore& store, int32_
       ZipFriendlyOrder(store.size(), store.row_bytes(), [&](int32_t r) { return store.row(r); });
   RenumberRowLists(&flow, NewIndices(order), store.size());
   out->Write(flow);
-  const char width_field[3] = {char(0xFF), char((width >> 8) & 0xFF), char(width & 0xFF)};
-  out->Write(width_field, 3);
+  out->Write(FlowEnd(width));
   for (int32_t old : order) out->Write(store.row(old), store.row_bytes());
   out->Commit();
 }
