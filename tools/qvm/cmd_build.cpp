@@ -15,7 +15,6 @@
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
 #include "qvm/png_io.h"
-#include "qvm/stack_order.h"
 #include "qvm/video_build.h"
 
 namespace {
@@ -83,19 +82,13 @@ int RunBuild(int argc, char** argv) {
   }
   std::vector<std::string> header;
   if (args.has("--header")) header = ReadHeaderFile(args.value("--header"));
-  MovieBytes movie = Encode(header, list);
-  ReorderStack(&movie);
-  // The player's offsets are signed 32-bit; every stack row must lie within them.
-  if (int64_t(movie.flow.size()) + 3 + int64_t(movie.stack.size()) > INT32_MAX) {
-    throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets");
-  }
+  const MovieBytes movie = Encode(header, list);
   const std::string out = args.value("-o");
-  // Written in its parts, so the stack is never held twice.
+  const size_t row_bytes = size_t(movie.width) * 3;
+  const uint8_t* stack = reinterpret_cast<const uint8_t*>(movie.stack.data());
   OutputFile file(out);
-  file.Write(movie.flow);
-  file.Write(FlowEnd(movie.width));
-  file.Write(movie.stack);
-  file.Commit();
+  WriteSortedMovie(&file, movie.flow, movie.width, int32_t(movie.stack.size() / row_bytes),
+                   [&](int32_t r) { return stack + size_t(r) * row_bytes; }, "");
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
               out.c_str(), int(movie.frame_count), int(movie.width),
               static_cast<long long>(movie.row_refs), int(movie.unique_rows));

@@ -98,13 +98,12 @@ std::string Base64(const std::string& in) {
   return out;
 }
 
-std::string Escaped(const std::string& text, bool attribute) {
+std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c == '&') out += "&amp;";
     else if (c == '<') out += "&lt;";
     else if (c == '>') out += "&gt;";
-    else if (c == '"' && attribute) out += "&quot;";
     else out += c;
   }
   return out;
@@ -185,7 +184,7 @@ int RunHtml(int argc, char** argv) {
     title = TitleOf(file.movie);
     movie = MovieElement(files);
   }
-  ReplaceOnce(&page, "@QV_TITLE@", Escaped(title, false));
+  ReplaceOnce(&page, "@QV_TITLE@", Escaped(title));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
   const std::string out = args.value("-o");
   WriteOutput(out, page);

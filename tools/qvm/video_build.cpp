@@ -160,11 +160,12 @@ class Progress {
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
+constexpr char kSmallerRecording[] = "; cut the recording, raise --tolerance or --scale it down";
+
 // The player's offsets are signed 32-bit; every stack row must lie within them.
-void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes) {
+void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes, const char* advice) {
   if (int64_t(flow_bytes) + 3 + rows * int64_t(row_bytes) > INT32_MAX) {
-    throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets; "
-                             "cut the recording, raise --tolerance or --scale it down");
+    throw std::runtime_error(std::string("the movie would pass 2147483647 bytes, beyond the player's offsets") + advice);
   }
 }
 
@@ -184,17 +185,19 @@ int64_t LastPictureMs(const VideoSource& source, int64_t first_ms, int64_t last_
   return 100;
 }
 
-void WriteMovie(OutputFile* out, std::string flow, const RowStore& store, int32_t width) {
-  const std::vector<int32_t> order =
-      ZipFriendlyOrder(store.size(), store.row_bytes(), [&](int32_t r) { return store.row(r); });
-  RenumberRowLists(&flow, NewIndices(order), store.size());
+}  // namespace
+
+void WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t rows,
+                      const std::function<const uint8_t*(int32_t)>& row_at, const char* advice) {
+  const size_t row_bytes = size_t(width) * 3;
+  RequireWithinOffsets(flow.size(), rows, row_bytes, advice);
+  const std::vector<int32_t> order = ZipFriendlyOrder(rows, row_bytes, row_at);
+  RenumberRowLists(&flow, NewIndices(order), rows);
   out->Write(flow);
   out->Write(FlowEnd(width));
-  for (int32_t old : order) out->Write(store.row(old), store.row_bytes());
+  for (int32_t old : order) out->Write(row_at(old), row_bytes);
   out->Commit();
 }
-
-}  // namespace
 
 int64_t ParseSeconds(const std::string& text, const std::string& what) {
   const size_t point = text.find('.');
@@ -250,7 +253,7 @@ int BuildFromVideo(const CommandArgs& args) {
                                "or raise --min-delay");
     }
     flow.AddFrameRows(frame.rows, frame.timing());
-    RequireWithinOffsets(flow.flow_bytes(), store.size(), store.row_bytes());
+    RequireWithinOffsets(flow.flow_bytes(), store.size(), store.row_bytes(), kSmallerRecording);
   });
   std::vector<int32_t> rows(size_t(size.height), -1);
   auto row_list = [&](const Picture& picture) {
@@ -300,8 +303,8 @@ int BuildFromVideo(const CommandArgs& args) {
                                     : last_ms + LastPictureMs(source, first_ms, last_ms, timeline.counts().pictures);
   timeline.Finish(end_ms);
   const MovieBytes movie = flow.Finish();
-  RequireWithinOffsets(movie.flow.size(), store.size(), store.row_bytes());
-  WriteMovie(&out, movie.flow, store, size.width);
+  WriteSortedMovie(&out, movie.flow, size.width, store.size(), [&](int32_t r) { return store.row(r); },
+                   kSmallerRecording);
 
   const double seconds = progress.seconds();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows; "
