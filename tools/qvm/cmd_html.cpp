@@ -82,18 +82,12 @@ std::string Base64(const std::string& in) {
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((in.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 3 <= in.size(); i += 3) {
-    const uint32_t v = uint8_t(in[i]) << 16 | uint8_t(in[i + 1]) << 8 | uint8_t(in[i + 2]);
-    out += kDigits[v >> 18], out += kDigits[(v >> 12) & 63], out += kDigits[(v >> 6) & 63],
-        out += kDigits[v & 63];
-  }
-  if (i < in.size()) {
-    const bool two = i + 1 < in.size();
-    const uint32_t v = uint8_t(in[i]) << 16 | (two ? uint8_t(in[i + 1]) << 8 : 0);
-    out += kDigits[v >> 18], out += kDigits[(v >> 12) & 63];
-    out += two ? kDigits[(v >> 6) & 63] : '=';
-    out += '=';
+  for (size_t i = 0; i < in.size(); i += 3) {
+    uint32_t v = uint32_t(uint8_t(in[i])) << 16;
+    if (i + 1 < in.size()) v |= uint32_t(uint8_t(in[i + 1])) << 8;
+    if (i + 2 < in.size()) v |= uint8_t(in[i + 2]);
+    // A last group of one or two bytes gives two or three digits and "=" for the rest.
+    for (int k = 0; k < 4; ++k) out += i + k <= in.size() ? kDigits[(v >> (18 - 6 * k)) & 63] : '=';
   }
   return out;
 }

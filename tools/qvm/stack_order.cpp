@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "movie/row_list.h"
 
@@ -36,7 +37,7 @@ std::vector<int32_t> ZipFriendlyOrder(int32_t rows, size_t row_bytes,
   std::vector<const uint8_t*> bytes(static_cast<size_t>(rows));
   for (int32_t r = 0; r < rows; ++r) bytes[size_t(r)] = row_at(r);
   std::vector<int32_t> order(static_cast<size_t>(rows));
-  for (int32_t r = 0; r < rows; ++r) order[size_t(r)] = r;
+  std::iota(order.begin(), order.end(), 0);
   std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
     return std::memcmp(bytes[size_t(a)], bytes[size_t(b)], row_bytes) < 0;
   });
