@@ -100,10 +100,12 @@ def draw_frames(folder, count):
     return paths
 
 
-def make_player(qvm, work, name, pngs, delay_ms, header_lines, also=()):
+def make_player(qvm, work, name, pngs, delay_ms, settings=(), also=()):
     """The player bundled with a movie of the pictures, and qvm's report;
-    also: (program, suffix) pairs to bundle the same movie with."""
-    movie = qvm.build(os.path.join(work, name + ".QVM"), pngs, header_lines, delay_ms)
+    settings: header lines after the title; also: (program, suffix) pairs to
+    bundle the same movie with."""
+    movie = qvm.build(os.path.join(work, name + ".QVM"), pngs, ['WindowText "Bench"'] + list(settings),
+                      delay_ms)
     built = qvm.said.strip()
     exe = qvm.bundle(PLAYER, movie, os.path.join(work, name + ".exe"))
     for program, suffix in also:
@@ -328,10 +330,8 @@ def fetch_benchmark():
                           capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
         raise BenchFailed("qv_bench failed: %s" % done.stderr.strip())
-    times = {}
-    for m in re.finditer(r"^(BM_\w+)\s+([\d.]+) ms\s", done.stdout, re.M):
-        times[m.group(1)] = float(m.group(2))
-    return times
+    return {m.group(1): float(m.group(2))
+            for m in re.finditer(r"^(BM_\w+)\s+([\d.]+) ms\s", done.stdout, re.M)}
 
 
 def load_note():
@@ -367,14 +367,11 @@ def run(args, work):
     pngs = draw_frames(frames_dir, FRAMES)
     say("drew %d pictures of %dx%d in %.1f s" % (FRAMES, WID, HGT, time.monotonic() - t))
     qvm = Qvm(QVM, work, timeout_s=300)
-    plain, built = make_player(qvm, work, "plain", pngs, 0, ['WindowText "Bench"'],
-                               also=[(STAGE_BENCH, "-stages")])
+    plain, built = make_player(qvm, work, "plain", pngs, 0, also=[(STAGE_BENCH, "-stages")])
     say("qvm: " + built)
-    filled, _ = make_player(qvm, work, "filled", pngs, 0, ['WindowText "Bench"', "ScreenFill=2"])
-    slow, _ = make_player(qvm, work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS,
-                          ['WindowText "Bench"'])
-    fast, _ = make_player(qvm, work, "fast", pngs[:FAST_FRAMES], FAST_DELAY_MS,
-                          ['WindowText "Bench"'])
+    filled, _ = make_player(qvm, work, "filled", pngs, 0, ["ScreenFill=2"])
+    slow, _ = make_player(qvm, work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS)
+    fast, _ = make_player(qvm, work, "fast", pngs[:FAST_FRAMES], FAST_DELAY_MS)
     shutil.rmtree(frames_dir)
     prefix = wine.private_prefix(wine.shared_prefix(), os.path.join(work, "prefix"))
 
@@ -445,13 +442,9 @@ def run(args, work):
     say("all done in %.0f s" % (time.monotonic() - started))
 
 
-def median_play(plays):
-    return sorted(plays, key=lambda p: p.fps)[len(plays) // 2]
-
-
 def report(r):
     plays, p775 = r["1000"], r["775"]
-    p1000 = median_play(plays)
+    p1000 = sorted(plays, key=lambda p: p.fps)[len(plays) // 2]  # the median play
     verdict = lambda ok: "met" if ok else "MISSED"
 
     print()

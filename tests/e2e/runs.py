@@ -50,12 +50,10 @@ class Run:
         regex = re.compile(pattern)
 
         def look():
+            # Alive before the read: the read then holds whatever came before the end.
+            alive = self.alive()
             found = regex.search(self.stdout())
-            if found or self.alive():
-                return found
-            # Read once more: the last write may have come just before the end.
-            found = regex.search(self.stdout())
-            if found:
+            if found or alive:
                 return found
             raise Failure("%s ended (code %s) without writing %r; it wrote:\n%s"
                           % (self.name, self.proc.returncode, pattern, self.stdout()))
