@@ -82,6 +82,10 @@ def _paeth(a, b, c):
     return b if pb <= pc else c
 
 
+# Each filter type's prediction from the bytes to the left, above and above left.
+_PREDICTORS = (None, lambda a, b, c: a, lambda a, b, c: b, lambda a, b, c: (a + b) // 2, _paeth)
+
+
 def read_png(path):
     """An 8-bit RGB or RGBA PNG, not interlaced (what qvm writes); alpha is dropped."""
     with open(path, "rb") as f:
@@ -108,26 +112,16 @@ def read_png(path):
     prev = bytearray(stride)
     out = bytearray()
     for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b = prev[i]
-            c = prev[i - bpp] if i >= bpp else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 0xFF
-            elif kind == 2:
-                line[i] = (line[i] + b) & 0xFF
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 0xFF
-            elif kind == 4:
-                line[i] = (line[i] + _paeth(a, b, c)) & 0xFF
+        start = y * (stride + 1) + 1
+        line = bytearray(raw[start:start + stride])
+        predict = _PREDICTORS[raw[start - 1]]
+        for i in range(stride if predict else 0):
+            left, corner = (line[i - bpp], prev[i - bpp]) if i >= bpp else (0, 0)
+            line[i] = (line[i] + predict(left, prev[i], corner)) & 0xFF
         prev = line
-        if bpp == 3:
-            out += line
-        else:
-            for i in range(0, stride, 4):
-                out += line[i:i + 3]
+        out += line
+        if bpp == 4:
+            del out[3 - stride::4]  # this line's alpha bytes
     return Image(width, height, out)
 
 
