@@ -2,6 +2,7 @@
 of, qvm's renders) and the files they come in: 8-bit RGB PNG, written and read
 here without a library, and ImageMagick's binary PPM. Standard library only.
 """
+import re
 import struct
 import zlib
 
@@ -127,17 +128,12 @@ def read_png(path):
 
 def parse_ppm(data):
     """A binary P6 picture as ImageMagick writes it (maxval 255)."""
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(data[start:pos])
+    fields = []
+    for field in re.finditer(rb"\s*(?:#[^\n]*\n\s*)*(\S+)", data):  # comments skipped
+        fields.append(field.group(1))
+        pos = field.end()
+        if len(fields) == 4:
+            break
     if fields[0] != b"P6" or fields[3] != b"255":
         raise ValueError("the screenshot is not an 8-bit P6 picture")
     width, height = int(fields[1]), int(fields[2])
