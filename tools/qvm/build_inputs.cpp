@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "movie/flow_text.h"
 #include "qvm/cli_args.h"
 #include "qvm/movie_file.h"
 
@@ -20,8 +21,6 @@ void RequirePrintable(const std::string& line, const std::string& where) {
     if (c < 32 || c > 126) throw std::runtime_error(where + "holds a character outside codes 32 to 126");
   }
 }
-
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Splits "REST LAST" at the last blank; false when there is none.
 bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
@@ -102,7 +101,7 @@ std::vector<std::string> ReadHeaderFile(const std::string& path) {
     RequirePrintable(line, where);
     if (line.size() > kLongestHeaderLine) throw std::runtime_error(where + "is longer than 294 characters");
     for (const char* record : {"~", "$", "InactiveFrame", "StopReading"}) {
-      if (StartsWith(line, record)) {
+      if (MatchesKeyword(line.c_str(), record)) {
         throw std::runtime_error(where + "begins with \"" + record +
                                  "\", which the player reads as a record, not a header line");
       }
@@ -122,7 +121,7 @@ FrameList ReadFrameList(const std::string& path, int32_t default_delay_ms) {
     if (line == "StopReading") {
       // Only the first one counts: the player reads nothing after it.
       if (list.stop_reading_before < 0) list.stop_reading_before = int32_t(list.frames.size());
-    } else if (StartsWith(line, "inactive ")) {
+    } else if (MatchesKeyword(line.c_str(), "inactive ")) {
       if (!list.inactive_png.empty()) throw std::runtime_error(where + "a second inactive picture");
       list.inactive_png = FromFolderOf(path, Trim(line.substr(9)));
     } else {

@@ -15,6 +15,7 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
+#include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
 
 namespace {
@@ -162,9 +163,7 @@ int RunHtml(int argc, char** argv) {
   }
   const std::string player = args.value("--player", DefaultPlayer());
   std::string page;
-  try {
-    page = ReadWhole(player);
-  } catch (const std::exception&) {
+  if (!ReadWholeFile(player, &page)) {
     throw std::runtime_error("cannot read the page player " + player +
                              " (build it with the web preset, or name it with --player)");
   }

@@ -4,13 +4,10 @@
 #include <cstring>
 #include <numeric>
 
+#include "movie/flow_text.h"
 #include "movie/row_list.h"
 
 namespace {
-
-bool StartsWith(const std::string& text, size_t at, const char* prefix) {
-  return text.compare(at, std::strlen(prefix), prefix) == 0;
-}
 
 // Calls visit(offset of the first code, code count) for every row list.
 template <typename Visit>
@@ -25,7 +22,7 @@ void ForEachRowList(const std::string& flow, Visit visit) {
     if (list_next && start < text_end && flow[start] == '$') {
       visit(start + 1, (text_end - start - 1) / 4);
     }
-    list_next = StartsWith(flow, start, "~") || StartsWith(flow, start, "InactiveFrame");
+    list_next = flow[start] == '~' || MatchesKeyword(flow.c_str() + start, "InactiveFrame");
     start = end + 1;
   }
 }
