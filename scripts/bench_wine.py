@@ -334,12 +334,6 @@ def fetch_benchmark():
             for m in re.finditer(r"^(BM_\w+)\s+([\d.]+) ms\s", done.stdout, re.M)}
 
 
-def load_note():
-    with open("/proc/loadavg") as f:
-        load = f.read().split()[0]
-    return "%d CPUs, load average %s" % (os.cpu_count() or 0, load)
-
-
 # ---------------------------------------------------------------- the run
 
 def start_milestones(output):
@@ -358,8 +352,8 @@ def run(args, work):
         if not os.path.exists(path):
             raise BenchFailed("%s is missing: build both presets first" % path)
     wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
-    say("%s; %s; stdout polled every %.0f ms: times are good to about that"
-        % (wine_version.strip(), load_note(), POLL_S * 1000))
+    say("%s; %d CPUs, load average %.2f; stdout polled every %.0f ms: times are good to about that"
+        % (wine_version.strip(), os.cpu_count() or 0, os.getloadavg()[0], POLL_S * 1000))
 
     frames_dir = os.path.join(work, "frames")
     os.makedirs(frames_dir)
