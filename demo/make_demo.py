@@ -321,10 +321,7 @@ def draw_icon(c, name, x, y, selected=False):
         for n in range(3):
             c.fill(x + 11 + n * 4, y + 10, 2, 16, (110, 110, 110))
     label_x = x + 16 - text_width(name, 1) // 2
-    if selected:
-        c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, SELECT)
-    else:
-        c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, desktop_colour(y + 33))
+    c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, SELECT if selected else desktop_colour(y + 33))
     c.text(label_x, y + 34, name, WHITE, 1)
 
 

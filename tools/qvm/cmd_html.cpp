@@ -127,12 +127,8 @@ std::string TitleOf(const MovieSource& movie) {
   std::string utf8;
   for (const char* p = settings.WindowText; *p; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x80) {
-      utf8 += char(c);
-    } else {
-      utf8 += char(0xC0 | c >> 6);
-      utf8 += char(0x80 | (c & 0x3F));
-    }
+    if (c >= 0x80) utf8 += char(0xC0 | c >> 6);
+    utf8 += char(c < 0x80 ? c : 0x80 | (c & 0x3F));
   }
   return utf8;
 }
