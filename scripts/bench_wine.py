@@ -134,19 +134,13 @@ class Output:
 
     def poll(self):
         self.polls += 1
-        chunks = []
-        while True:
-            chunk = os.read(self.fd, 1 << 20)
-            if not chunk:
-                break
-            chunks.append(chunk)
-        if not chunks:
+        data = b"".join(iter(lambda: os.read(self.fd, 1 << 20), b""))
+        if not data:
             return
         now = time.monotonic() - self.t0
-        self.raw += b"".join(chunks)
+        self.raw += data
         self.arrivals.append((len(self.raw), now))
-        data = self.pending + b"".join(chunks)
-        *complete, self.pending = data.split(b"\n")
+        *complete, self.pending = (self.pending + data).split(b"\n")
         for line in complete:
             line = line.rstrip(b"\r")
             self.lines.append((now, line))
