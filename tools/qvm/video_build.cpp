@@ -18,6 +18,7 @@
 #include "qvm/row_store.h"
 #include "qvm/stack_order.h"
 #include "qvm/video_source.h"
+#include "qvm/video_timeline.h"
 
 const char* const kVideoOptions[9] = {"--video", "--tolerance", "--max-delay", "--min-delay", "--start",
                                       "--end",   "--click",     "--clicks",    "--scale"};
@@ -40,6 +41,45 @@ struct VideoPlan {
   int64_t end_ms = -1;     // -1: to the end
   TimelineRules rules;
 };
+
+// "12", "12.5", "0.040": seconds, to the millisecond; throws otherwise.
+int64_t ParseSeconds(const std::string& text, const std::string& what) {
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  const bool digits = !whole.empty() && whole.size() <= 7 &&
+                      whole.find_first_not_of("0123456789") == std::string::npos &&
+                      fraction.size() <= 3 && fraction.find_first_not_of("0123456789") == std::string::npos &&
+                      (point == std::string::npos || !fraction.empty());
+  if (!digits) {
+    throw std::runtime_error(what + " is a time in seconds, such as 12 or 12.5, not \"" + text + "\"");
+  }
+  int64_t ms = std::stoll(whole) * 1000;
+  for (size_t i = 0, unit = 100; i < fraction.size(); ++i, unit /= 10) ms += (fraction[i] - '0') * int64_t(unit);
+  return ms;
+}
+
+// "T:X1,Y1,X2,Y2", T in seconds as above; throws otherwise.
+VideoClick ParseClick(const std::string& text, const std::string& what) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
+  VideoClick click;
+  click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
+  click.region = ParseClickRegion(text, colon + 1, what + ": a click is T:X1,Y1,X2,Y2", what + ": a click edge");
+  return click;
+}
+
+// One click a line; blank lines and lines beginning with '#' are skipped.
+std::vector<VideoClick> ReadClickFile(const std::string& path) {
+  const std::vector<std::string> lines = ReadLines(path);
+  std::vector<VideoClick> clicks;
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string line = Trim(lines[n]);
+    if (line.empty() || line[0] == '#') continue;
+    clicks.push_back(ParseClick(line, path + " line " + std::to_string(n + 1)));
+  }
+  return clicks;
+}
 
 VideoPlan PlanFromArgs(const CommandArgs& args) {
   VideoPlan plan;
@@ -197,42 +237,6 @@ void WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t 
   out->Write(FlowEnd(width));
   for (int32_t old : order) out->Write(row_at(old), row_bytes);
   out->Commit();
-}
-
-int64_t ParseSeconds(const std::string& text, const std::string& what) {
-  const size_t point = text.find('.');
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  const bool digits = !whole.empty() && whole.size() <= 7 &&
-                      whole.find_first_not_of("0123456789") == std::string::npos &&
-                      fraction.size() <= 3 && fraction.find_first_not_of("0123456789") == std::string::npos &&
-                      (point == std::string::npos || !fraction.empty());
-  if (!digits) {
-    throw std::runtime_error(what + " is a time in seconds, such as 12 or 12.5, not \"" + text + "\"");
-  }
-  int64_t ms = std::stoll(whole) * 1000;
-  for (size_t i = 0, unit = 100; i < fraction.size(); ++i, unit /= 10) ms += (fraction[i] - '0') * int64_t(unit);
-  return ms;
-}
-
-VideoClick ParseClick(const std::string& text, const std::string& what) {
-  const size_t colon = text.find(':');
-  if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
-  VideoClick click;
-  click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
-  click.region = ParseClickRegion(text, colon + 1, what + ": a click is T:X1,Y1,X2,Y2", what + ": a click edge");
-  return click;
-}
-
-std::vector<VideoClick> ReadClickFile(const std::string& path) {
-  const std::vector<std::string> lines = ReadLines(path);
-  std::vector<VideoClick> clicks;
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::string line = Trim(lines[n]);
-    if (line.empty() || line[0] == '#') continue;
-    clicks.push_back(ParseClick(line, path + " line " + std::to_string(n + 1)));
-  }
-  return clicks;
 }
 
 int BuildFromVideo(const CommandArgs& args) {

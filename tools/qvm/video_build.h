@@ -3,20 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "qvm/cli_args.h"
-#include "qvm/video_timeline.h"
 
 // The options of qvm build that only a recording takes.
 extern const char* const kVideoOptions[9];
-
-// "12", "12.5", "0.040": seconds, to the millisecond; throws otherwise.
-int64_t ParseSeconds(const std::string& text, const std::string& what);
-// "T:X1,Y1,X2,Y2", T in seconds as above; throws otherwise.
-VideoClick ParseClick(const std::string& text, const std::string& what);
-// One click a line; blank lines and lines beginning with '#' are skipped.
-std::vector<VideoClick> ReadClickFile(const std::string& path);
 
 class OutputFile;
 // Writes a movie file: the flow, the width field and the rows in the order
