@@ -16,18 +16,123 @@ std::string Num(int64_t n) { return std::to_string(n); }
 class FlowChecker {
  public:
   FlowChecker(const MovieSource& movie, MovieReport* report) : movie_(movie), report_(report) {}
-  void Line(const FlowLine& line);
-  void Finish();
+
+  void Line(const FlowLine& line) {
+    CheckLineEnd(line);
+    const Expect expected = expect_;
+    expect_ = Expect::kAnything;
+    if (expected != Expect::kAnything) {
+      if (TakeExpected(line, expected)) return;
+      ReportMissing(expected);
+    }
+    Examine(line);
+  }
+
+  void Finish() {
+    if (expect_ != Expect::kAnything) ReportMissing(expect_);
+    if (report_->frames == 0) Warning(movie_.FirstFlowByte, "the player indexes no frame");
+  }
 
  private:
   enum class Expect { kAnything, kFrameRowList, kTimingLine, kInactiveRowList };
 
-  void CheckLineEnd(const FlowLine& line);
-  bool TakeExpected(const FlowLine& line, Expect expected);
-  void Examine(const FlowLine& line);
-  void Record(const FlowLine& line, Expect next);
-  int64_t RowList(const FlowLine& line, bool counted);  // returns the row count
-  void CountRow(int32_t index);
+  void CheckLineEnd(const FlowLine& line) {
+    if (line.end_bytes == 1) {
+      Warning(line.offset, "line ends in LF alone, not CR LF");
+    } else if (line.end_bytes == 0) {
+      Problem(line.offset, "line has no line end before the flow ends");
+    }
+    if (line.length > kLongestLine) {
+      Problem(line.offset, "line of " + Num(line.length) +
+                               " characters; the player reads at most 9994 as one line");
+    }
+  }
+
+  // True when the line is the one the record expects next.
+  bool TakeExpected(const FlowLine& line, Expect expected) {
+    const char* text = line.text.c_str();
+    if (expected == Expect::kTimingLine) {
+      return text[0] != '~' && text[0] != '$' && !MatchesKeyword(text, "InactiveFrame") &&
+             !MatchesKeyword(text, "StopReading");
+    }
+    if (text[0] != '$') return false;
+    const int64_t rows = RowList(line, counted_record_);
+    if (expected == Expect::kFrameRowList) {
+      if (counted_record_) report_->raw_frame_bytes += rows * movie_.StackWid * 3;
+      expect_ = Expect::kTimingLine;
+    }
+    return true;
+  }
+
+  // What a record lacks when the line it expects next is not there.
+  void ReportMissing(Expect expected) {
+    Problem(record_offset_, expected == Expect::kFrameRowList ? "frame line is not followed by a row list"
+                            : expected == Expect::kTimingLine ? "frame record has no timing line"
+                                                              : "InactiveFrame is not followed by a row list");
+  }
+
+  void Examine(const FlowLine& line) {
+    const char* text = line.text.c_str();
+    if (text[0] == '~') {
+      const int64_t name = FrameNameLength(text);
+      if (name > kMaxFrameName) {
+        Problem(line.offset, "frame name of " + Num(name) + " characters; a name holds at most 48");
+      }
+      Record(line, Expect::kFrameRowList);
+      if (counted_record_ && ++report_->frames == kMaxFrames + 1) {
+        Problem(line.offset, "more than 50000 frames; the player indexes the first 50000");
+      }
+    } else if (MatchesKeyword(text, "InactiveFrame")) {
+      Record(line, Expect::kInactiveRowList);
+    } else if (MatchesKeyword(text, "StopReading")) {
+      if (!ReachesFlowEnd(line)) stopped_ = true;
+    } else if (text[0] == '$') {
+      RowList(line, false);  // a row list outside any record; the player passes it over
+    }
+  }
+
+  void Record(const FlowLine& line, Expect next) {
+    // The indexer stops before the line whose end reaches the flow's end.
+    counted_record_ = !stopped_ && !ReachesFlowEnd(line);
+    record_offset_ = line.offset;
+    expect_ = next;
+  }
+
+  // Checks a row list and returns its row count; the rows of a counted record
+  // are added to the report's references.
+  int64_t RowList(const FlowLine& line, bool counted) {
+    const int64_t chars = line.length - 1;
+    if (chars % 4 != 0) {
+      Problem(line.offset, "row list of " + Num(chars) +
+                               " characters after the \"$\", not a multiple of 4");
+    }
+    const int64_t rows = chars / 4;
+    if (rows > kMaxRows) {
+      Problem(line.offset, "row list of " + Num(rows) + " rows; a frame has at most 2400");
+    }
+    const int64_t kept = (int64_t(line.text.size()) - 1) / 4;
+    bool bad_code = false, beyond = false;
+    for (int64_t i = 0; i < rows && i < kept; ++i) {
+      const int32_t index = RowIndex(line.text.c_str() + 1 + 4 * i);
+      if (index < 0) {
+        if (!bad_code) Problem(line.offset, "row " + Num(i) + " has a character outside \"+\" to \"z\"");
+        bad_code = true;
+        continue;
+      }
+      if (index >= report_->stack_rows && movie_.StackWid > 0 && !beyond) {
+        Problem(line.offset, "row " + Num(i) + " names stack row " + Num(index) +
+                                 "; the stack holds " + Num(report_->stack_rows));
+        beyond = true;
+      }
+      if (!counted) continue;
+      if (seen_.empty()) seen_.resize(size_t(kMaxStackRows));
+      ++report_->row_refs;
+      if (!seen_[size_t(index)]) ++report_->unique_rows;
+      seen_[size_t(index)] = true;
+    }
+    return rows;
+  }
+
   bool ReachesFlowEnd(const FlowLine& line) const {
     return line.offset + line.length + line.end_bytes >= movie_.LastFlowByte;
   }
@@ -36,12 +141,6 @@ class FlowChecker {
   }
   void Warning(int64_t offset, const std::string& text) {
     report_->findings.push_back({offset, true, text});
-  }
-  // What a record lacks when the line it expects next is not there.
-  void ReportMissing(Expect expected) {
-    Problem(record_offset_, expected == Expect::kFrameRowList ? "frame line is not followed by a row list"
-                            : expected == Expect::kTimingLine ? "frame record has no timing line"
-                                                              : "InactiveFrame is not followed by a row list");
   }
 
   const MovieSource& movie_;
@@ -52,115 +151,6 @@ class FlowChecker {
   bool stopped_ = false;       // "StopReading" met: the indexer reads no further
   std::vector<bool> seen_;
 };
-
-void FlowChecker::CheckLineEnd(const FlowLine& line) {
-  if (line.end_bytes == 1) {
-    Warning(line.offset, "line ends in LF alone, not CR LF");
-  } else if (line.end_bytes == 0) {
-    Problem(line.offset, "line has no line end before the flow ends");
-  }
-  if (line.length > kLongestLine) {
-    Problem(line.offset, "line of " + Num(line.length) +
-                             " characters; the player reads at most 9994 as one line");
-  }
-}
-
-void FlowChecker::Line(const FlowLine& line) {
-  CheckLineEnd(line);
-  const Expect expected = expect_;
-  expect_ = Expect::kAnything;
-  if (expected != Expect::kAnything) {
-    if (TakeExpected(line, expected)) return;
-    ReportMissing(expected);
-  }
-  Examine(line);
-}
-
-// True when the line is the one the record expects next.
-bool FlowChecker::TakeExpected(const FlowLine& line, Expect expected) {
-  const char* text = line.text.c_str();
-  if (expected == Expect::kTimingLine) {
-    return text[0] != '~' && text[0] != '$' && !MatchesKeyword(text, "InactiveFrame") &&
-           !MatchesKeyword(text, "StopReading");
-  }
-  if (text[0] != '$') return false;
-  const int64_t rows = RowList(line, counted_record_);
-  if (expected == Expect::kFrameRowList) {
-    if (counted_record_) report_->raw_frame_bytes += rows * movie_.StackWid * 3;
-    expect_ = Expect::kTimingLine;
-  }
-  return true;
-}
-
-void FlowChecker::Examine(const FlowLine& line) {
-  const char* text = line.text.c_str();
-  if (text[0] == '~') {
-    const int64_t name = FrameNameLength(text);
-    if (name > kMaxFrameName) {
-      Problem(line.offset, "frame name of " + Num(name) + " characters; a name holds at most 48");
-    }
-    Record(line, Expect::kFrameRowList);
-    if (counted_record_ && ++report_->frames == kMaxFrames + 1) {
-      Problem(line.offset, "more than 50000 frames; the player indexes the first 50000");
-    }
-  } else if (MatchesKeyword(text, "InactiveFrame")) {
-    Record(line, Expect::kInactiveRowList);
-  } else if (MatchesKeyword(text, "StopReading")) {
-    if (!ReachesFlowEnd(line)) stopped_ = true;
-  } else if (text[0] == '$') {
-    RowList(line, false);  // a row list outside any record; the player passes it over
-  }
-}
-
-void FlowChecker::Record(const FlowLine& line, Expect next) {
-  // The indexer stops before the line whose end reaches the flow's end.
-  counted_record_ = !stopped_ && !ReachesFlowEnd(line);
-  record_offset_ = line.offset;
-  expect_ = next;
-}
-
-int64_t FlowChecker::RowList(const FlowLine& line, bool counted) {
-  const int64_t chars = line.length - 1;
-  if (chars % 4 != 0) {
-    Problem(line.offset, "row list of " + Num(chars) +
-                             " characters after the \"$\", not a multiple of 4");
-  }
-  const int64_t rows = chars / 4;
-  if (rows > kMaxRows) {
-    Problem(line.offset, "row list of " + Num(rows) + " rows; a frame has at most 2400");
-  }
-  const int64_t kept = (int64_t(line.text.size()) - 1) / 4;
-  bool bad_code = false, beyond = false;
-  for (int64_t i = 0; i < rows && i < kept; ++i) {
-    const int32_t index = RowIndex(line.text.c_str() + 1 + 4 * i);
-    if (index < 0) {
-      if (!bad_code) Problem(line.offset, "row " + Num(i) + " has a character outside \"+\" to \"z\"");
-      bad_code = true;
-      continue;
-    }
-    if (index >= report_->stack_rows && movie_.StackWid > 0 && !beyond) {
-      Problem(line.offset, "row " + Num(i) + " names stack row " + Num(index) +
-                               "; the stack holds " + Num(report_->stack_rows));
-      beyond = true;
-    }
-    if (counted) CountRow(index);
-  }
-  return rows;
-}
-
-void FlowChecker::CountRow(int32_t index) {
-  if (seen_.empty()) seen_.resize(size_t(kMaxStackRows));
-  ++report_->row_refs;
-  if (!seen_[size_t(index)]) {
-    seen_[size_t(index)] = true;
-    ++report_->unique_rows;
-  }
-}
-
-void FlowChecker::Finish() {
-  if (expect_ != Expect::kAnything) ReportMissing(expect_);
-  if (report_->frames == 0) Warning(movie_.FirstFlowByte, "the player indexes no frame");
-}
 
 // What the layout reader found before the flow is walked: the width, the
 // stack's whole rows, the 32-bit reach and the first row list.
