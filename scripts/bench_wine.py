@@ -215,13 +215,11 @@ class Session:
         output = Output(out_path, t0)
         try:
             while True:
+                ended = proc.poll() is not None  # before the read, which then holds all it wrote
                 output.poll()
                 if until(output):
                     break
-                if proc.poll() is not None:
-                    output.poll()
-                    if until(output):
-                        break
+                if ended:
                     raise BenchFailed("the player ended (code %d) during %s; it wrote:\n%s"
                                       % (proc.returncode, what, output.text()[-2000:]))
                 if time.monotonic() - t0 > timeout_s:
