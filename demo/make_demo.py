@@ -13,6 +13,7 @@ row store stays small.
 """
 import hashlib
 import os
+import re
 import sys
 import time
 
@@ -134,18 +135,8 @@ def parse_font(table):
     runs = {}
     for line in table.strip("\n").split("\n"):
         char, rows = line[0], line[2:].split()
-        glyph = []
-        for y, row in enumerate(rows):
-            x = 0
-            while x < len(row):
-                if row[x] == "#":
-                    start = x
-                    while x < len(row) and row[x] == "#":
-                        x += 1
-                    glyph.append((y, start, x - start))
-                else:
-                    x += 1
-        runs[char] = glyph
+        runs[char] = [(y, m.start(), len(m.group())) for y, row in enumerate(rows)
+                      for m in re.finditer("#+", row)]
     return runs
 
 
@@ -235,11 +226,6 @@ class Canvas:
             for row, col, length in GLYPHS.get(char, ()):
                 self.fill(left + col * scale, y + row * scale, length * scale, scale, rgb)
 
-    def gradient_rows(self, x, y, w, h, top, bottom):
-        for n in range(h):
-            rgb = tuple(t + (b - t) * n // max(h - 1, 1) for t, b in zip(top, bottom))
-            self.fill(x, y + n, w, 1, rgb)
-
     def gradient_cols(self, x, y, w, h, left, right):
         for n in range(w):
             rgb = tuple(a + (b - a) * n // max(w - 1, 1) for a, b in zip(left, right))
@@ -259,11 +245,6 @@ class Canvas:
         for r, row in enumerate(saved):
             at = (y + r) * STRIDE + x * 3
             self.buf[at:at + len(row)] = row
-
-    def paste(self, other, x, y, w, h):
-        for r in range(y, y + h):
-            at = r * STRIDE + x * 3
-            self.buf[at:at + w * 3] = other.buf[at:at + w * 3]
 
 
 def text_width(text, scale=2):
@@ -340,10 +321,7 @@ def draw_icon(c, name, x, y, selected=False):
         for n in range(3):
             c.fill(x + 11 + n * 4, y + 10, 2, 16, (110, 110, 110))
     label_x = x + 16 - text_width(name, 1) // 2
-    if selected:
-        c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, SELECT)
-    else:
-        c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, desktop_colour(y + 33))
+    c.fill(label_x - 2, y + 33, text_width(name, 1) + 4, 11, SELECT if selected else desktop_colour(y + 33))
     c.text(label_x, y + 34, name, WHITE, 1)
 
 
@@ -424,7 +402,7 @@ def draw_app_window(c, title):
 
 def draw_dropdown(c, index, items, hot):
     """A pulled-down menu under menu bar item index; hot is the highlighted
-    entry or -1. "-" entries are separators. Returns the rectangle it covers."""
+    entry or -1. "-" entries are separators."""
     x, y = MENUS[index][1], MENU_Y + 24
     w = 12 * max(len(item) for item in items) + 40
     h = 6 + sum(8 if item == "-" else 24 for item in items)
@@ -440,7 +418,6 @@ def draw_dropdown(c, index, items, hot):
             c.fill(x + 3, top, w - 6, 24, SELECT)
         c.text(x + 20, top + 4, item, WHITE if n == hot else BLACK)
         top += 24
-    return x, y, w, h
 
 
 def dropdown_entry_y(items, n):

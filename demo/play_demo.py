@@ -1,16 +1,14 @@
 #!/usr/bin/env python3
 """Plays a bundled demo under Wine on a private Xvfb display, the way a viewer
-would: waits for the splash, clicks it, follows the frame lines the player
-writes, clicks the dialog's OK button when the movie waits for it, lets the
-movie run to its end and presses Esc. Screenshots taken on the way are put
-together into one contact sheet. Given the demo's page (qvm html), a
-screenshot of the page showing the first frame shot is put beside the exe's.
+would: clicks the splash, follows the player's frame lines, clicks OK when
+the movie waits for it and presses Esc at the end. The screenshots taken on
+the way, with one of the demo's page (qvm html) beside the first frame's,
+make one contact sheet.
 
     play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
 
-Plays in the shared Wine prefix of scripts/wine-env.
-Every wait is a poll with a deadline; a missed deadline ends the run with a
-message saying what did not happen. Only the processes started here are
+Plays in the shared Wine prefix of scripts/wine-env. Every wait is a poll with
+a deadline that says what did not happen; only the processes started here are
 stopped, by their ids.
 """
 import os

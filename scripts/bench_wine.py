@@ -3,34 +3,19 @@
 
     bench_wine.py [--keep] [--warm-runs N] [--plays N]
 
-Called by scripts/bench-wine, which builds what is missing first. Expects
-build/native/qvm, build/native/qv_bench (when the benchmark library is
-installed), build/win32/QV_MoviePlayer.exe and the shared Wine prefix of
-scripts/wine-env.
+Called by scripts/bench-wine, which builds what is missing first. Movies of
+600 screen-like pictures of 994 x 722 (a band of rows changes every frame)
+are bundled with the player and played, started with an argument so no
+splash click is needed: delay 0 at Scale 1000, the same with "ScreenFill=2"
+shrunk and enlarged, and frames of 140 ms and of 40 ms. The "Frame N: name"
+lines on the player's standard output are followed by polling the output
+file every 2 ms (the player flushes after each line), so every time is good
+to about one poll. The start is timed cold and then with a warm wineserver;
+qv_stage_bench.exe, bundled with the same movie, times each stage of a
+presentation, and the native fetch benchmark (qv_bench) runs beside them.
 
-What it does:
-- draws 600 screen-like pictures of 994 x 722 (a desktop, a window, a band of
-  rows that changes every frame), makes three movies of them with qvm and
-  bundles each with the player: delay 0 at Scale 1000, delay 0 with
-  "ScreenFill=2" (Scale 775 on an 800 x 560 screen), and 60 frames of 140 ms;
-- plays them started with an argument, so no splash click is needed, and
-  follows the "Frame N: name" lines on the player's standard output. The
-  output file is polled every 2 ms and each new line is stamped with the time
-  of the poll that saw it (the player flushes after each line), so every time
-  below is good to about one poll;
-- times the start to the first "Frame 0:" line (and to the stages before it):
-  once with a cold wineserver, then several times with a warm one;
-- plays the delay-0 movie through several times at Scale 1000 and reports the
-  median play: how often a frame is presented twice varies from run to run;
-- runs build/win32/qv_stage_bench.exe, bundled with the same movie, which
-  starts as the player does and times each stage of a presentation (console
-  line, fetch, compose, draw, cursor, clock start, the request's way back)
-  over every frame; sets the whole frame's time of the plays against them;
-- runs the native fetch benchmark (build/native/qv_bench) beside them.
-
-Isolation: one Xvfb per screen size (it picks a free display and is stopped by
-its PID), one Wine prefix of its own beside the shared one (hard-linked files,
-its own registry), so `wineserver -k` there touches nothing else. Players are
+Isolation: one Xvfb per screen size, one Wine prefix of its own beside the
+shared one, so `wineserver -k` there touches nothing else; players are
 stopped by their process ids. Standard library only.
 """
 import argparse
@@ -69,7 +54,7 @@ TARGET_SCALED_RATIO = 2      # a scaled presentation against a 1:1 one
 
 TARGET_FPS = 250
 TARGET_FIRST_FRAME_S = 1.5
-STAGE_LINE = re.compile(r"stage (\w+) ([\d.]+) ([\d.]+)")
+STAGE_LINE = re.compile(r"stage (\w+) ([\d.]+) ")  # the name and its median in ms
 
 
 class BenchFailed(headless.Error):
@@ -115,10 +100,12 @@ def draw_frames(folder, count):
     return paths
 
 
-def make_player(qvm, work, name, pngs, delay_ms, header_lines, also=()):
+def make_player(qvm, work, name, pngs, delay_ms, settings=(), also=()):
     """The player bundled with a movie of the pictures, and qvm's report;
-    also: (program, suffix) pairs to bundle the same movie with."""
-    movie = qvm.build(os.path.join(work, name + ".QVM"), pngs, header_lines, delay_ms)
+    settings: header lines after the title; also: (program, suffix) pairs to
+    bundle the same movie with."""
+    movie = qvm.build(os.path.join(work, name + ".QVM"), pngs, ['WindowText "Bench"'] + list(settings),
+                      delay_ms)
     built = qvm.said.strip()
     exe = qvm.bundle(PLAYER, movie, os.path.join(work, name + ".exe"))
     for program, suffix in also:
@@ -147,19 +134,13 @@ class Output:
 
     def poll(self):
         self.polls += 1
-        chunks = []
-        while True:
-            chunk = os.read(self.fd, 1 << 20)
-            if not chunk:
-                break
-            chunks.append(chunk)
-        if not chunks:
+        data = b"".join(iter(lambda: os.read(self.fd, 1 << 20), b""))
+        if not data:
             return
         now = time.monotonic() - self.t0
-        self.raw += b"".join(chunks)
+        self.raw += data
         self.arrivals.append((len(self.raw), now))
-        data = self.pending + b"".join(chunks)
-        *complete, self.pending = data.split(b"\n")
+        *complete, self.pending = (self.pending + data).split(b"\n")
         for line in complete:
             line = line.rstrip(b"\r")
             self.lines.append((now, line))
@@ -234,13 +215,11 @@ class Session:
         output = Output(out_path, t0)
         try:
             while True:
+                ended = proc.poll() is not None  # before the read, which then holds all it wrote
                 output.poll()
                 if until(output):
                     break
-                if proc.poll() is not None:
-                    output.poll()
-                    if until(output):
-                        break
+                if ended:
                     raise BenchFailed("the player ended (code %d) during %s; it wrote:\n%s"
                                       % (proc.returncode, what, output.text()[-2000:]))
                 if time.monotonic() - t0 > timeout_s:
@@ -343,16 +322,8 @@ def fetch_benchmark():
                           capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
         raise BenchFailed("qv_bench failed: %s" % done.stderr.strip())
-    times = {}
-    for m in re.finditer(r"^(BM_\w+)\s+([\d.]+) ms\s", done.stdout, re.M):
-        times[m.group(1)] = float(m.group(2))
-    return times
-
-
-def load_note():
-    with open("/proc/loadavg") as f:
-        load = f.read().split()[0]
-    return "%d CPUs, load average %s" % (os.cpu_count() or 0, load)
+    return {m.group(1): float(m.group(2))
+            for m in re.finditer(r"^(BM_\w+)\s+([\d.]+) ms\s", done.stdout, re.M)}
 
 
 # ---------------------------------------------------------------- the run
@@ -373,8 +344,8 @@ def run(args, work):
         if not os.path.exists(path):
             raise BenchFailed("%s is missing: build both presets first" % path)
     wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
-    say("%s; %s; stdout polled every %.0f ms: times are good to about that"
-        % (wine_version.strip(), load_note(), POLL_S * 1000))
+    say("%s; %d CPUs, load average %.2f; stdout polled every %.0f ms: times are good to about that"
+        % (wine_version.strip(), os.cpu_count() or 0, os.getloadavg()[0], POLL_S * 1000))
 
     frames_dir = os.path.join(work, "frames")
     os.makedirs(frames_dir)
@@ -382,14 +353,11 @@ def run(args, work):
     pngs = draw_frames(frames_dir, FRAMES)
     say("drew %d pictures of %dx%d in %.1f s" % (FRAMES, WID, HGT, time.monotonic() - t))
     qvm = Qvm(QVM, work, timeout_s=300)
-    plain, built = make_player(qvm, work, "plain", pngs, 0, ['WindowText "Bench"'],
-                               also=[(STAGE_BENCH, "-stages")])
+    plain, built = make_player(qvm, work, "plain", pngs, 0, also=[(STAGE_BENCH, "-stages")])
     say("qvm: " + built)
-    filled, _ = make_player(qvm, work, "filled", pngs, 0, ['WindowText "Bench"', "ScreenFill=2"])
-    slow, _ = make_player(qvm, work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS,
-                          ['WindowText "Bench"'])
-    fast, _ = make_player(qvm, work, "fast", pngs[:FAST_FRAMES], FAST_DELAY_MS,
-                          ['WindowText "Bench"'])
+    filled, _ = make_player(qvm, work, "filled", pngs, 0, ["ScreenFill=2"])
+    slow, _ = make_player(qvm, work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS)
+    fast, _ = make_player(qvm, work, "fast", pngs[:FAST_FRAMES], FAST_DELAY_MS)
     shutil.rmtree(frames_dir)
     prefix = wine.private_prefix(wine.shared_prefix(), os.path.join(work, "prefix"))
 
@@ -417,10 +385,9 @@ def run(args, work):
 
         out = session.play(plain.replace(".exe", "-stages.exe"),
                            lambda o: b"stages done" in o.raw, 120, "stages")
-        r["stages"] = {m.group(1): (float(m.group(2)), float(m.group(3)))
-                       for m in STAGE_LINE.finditer(out.text())}
+        r["stages"] = {m.group(1): float(m.group(2)) for m in STAGE_LINE.finditer(out.text())}
         say("stages of a presentation (median ms): " + ", ".join(
-            "%s %.3f" % (k, v[0]) for k, v in r["stages"].items()))
+            "%s %.3f" % item for item in r["stages"].items()))
 
         out = session.play(slow, until_no_frame(SLOW_FRAMES),
                            30 + SLOW_FRAMES * SLOW_DELAY_MS / 1000, "delay-140")
@@ -461,13 +428,9 @@ def run(args, work):
     say("all done in %.0f s" % (time.monotonic() - started))
 
 
-def median_play(plays):
-    return sorted(plays, key=lambda p: p.fps)[len(plays) // 2]
-
-
 def report(r):
     plays, p775 = r["1000"], r["775"]
-    p1000 = median_play(plays)
+    p1000 = sorted(plays, key=lambda p: p.fps)[len(plays) // 2]  # the median play
     verdict = lambda ok: "met" if ok else "MISSED"
 
     print()
@@ -476,8 +439,7 @@ def report(r):
     print("  median play: %.2f ms a frame, %d presentations for %d frames (%.2f ms each);"
           % (p1000.ms_per_frame, p1000.lines, FRAMES, per))
     print("  a repeat is a whole second presentation of a frame, posted by a second clock")
-    stages = r["stages"]
-    median = lambda name: stages[name][0]
+    median = r["stages"].get
     parts = [
         ("console line: \"Frame N: name\" written and flushed", median("console_line")),
         ("fetch: flow lines, row list, changed rows, timing line", median("fetch")),

@@ -2,6 +2,7 @@
 of, qvm's renders) and the files they come in: 8-bit RGB PNG, written and read
 here without a library, and ImageMagick's binary PPM. Standard library only.
 """
+import re
 import struct
 import zlib
 
@@ -82,6 +83,10 @@ def _paeth(a, b, c):
     return b if pb <= pc else c
 
 
+# Each filter type's prediction from the bytes to the left, above and above left.
+_PREDICTORS = (None, lambda a, b, c: a, lambda a, b, c: b, lambda a, b, c: (a + b) // 2, _paeth)
+
+
 def read_png(path):
     """An 8-bit RGB or RGBA PNG, not interlaced (what qvm writes); alpha is dropped."""
     with open(path, "rb") as f:
@@ -108,42 +113,27 @@ def read_png(path):
     prev = bytearray(stride)
     out = bytearray()
     for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b = prev[i]
-            c = prev[i - bpp] if i >= bpp else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 0xFF
-            elif kind == 2:
-                line[i] = (line[i] + b) & 0xFF
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 0xFF
-            elif kind == 4:
-                line[i] = (line[i] + _paeth(a, b, c)) & 0xFF
+        start = y * (stride + 1) + 1
+        line = bytearray(raw[start:start + stride])
+        predict = _PREDICTORS[raw[start - 1]]
+        for i in range(stride if predict else 0):
+            left, corner = (line[i - bpp], prev[i - bpp]) if i >= bpp else (0, 0)
+            line[i] = (line[i] + predict(left, prev[i], corner)) & 0xFF
         prev = line
-        if bpp == 3:
-            out += line
-        else:
-            for i in range(0, stride, 4):
-                out += line[i:i + 3]
+        out += line
+        if bpp == 4:
+            del out[3 - stride::4]  # this line's alpha bytes
     return Image(width, height, out)
 
 
 def parse_ppm(data):
     """A binary P6 picture as ImageMagick writes it (maxval 255)."""
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(data[start:pos])
+    fields = []
+    for field in re.finditer(rb"\s*(?:#[^\n]*\n\s*)*(\S+)", data):  # comments skipped
+        fields.append(field.group(1))
+        pos = field.end()
+        if len(fields) == 4:
+            break
     if fields[0] != b"P6" or fields[3] != b"255":
         raise ValueError("the screenshot is not an 8-bit P6 picture")
     width, height = int(fields[1]), int(fields[2])

@@ -9,10 +9,7 @@ bool LineReader::open(const char* path) {
   file_ = std::fopen(path, "rb");
   // The stream's own buffer would only add a copy: reads are in chunks already.
   if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
-  buffer_pos_ = buffer_len_ = 0;
-  chunk_ = kFirstChunk;
-  position_ = 0;
-  return file_ != nullptr;
+  return file_ != nullptr && seek(0);
 }
 
 void LineReader::close() {

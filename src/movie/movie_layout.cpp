@@ -82,6 +82,21 @@ LayoutFault ReadPair(MovieSource* m) {
   return LayoutFault::kNone;
 }
 
+// Rows named by the first row list in the flow between first and last (the
+// flow's end), or -1 when the flow holds none.
+int32_t FirstRowListRows(const std::string& flow_path, int64_t first, int64_t last) {
+  LineReader flow;
+  if (!flow.open(flow_path.c_str()) || !flow.seek(first)) return -1;
+  // The search ends with the flow: a row list cut by the end byte counts only
+  // the characters before it, and the stack is never searched.
+  flow.set_end(last);
+  static char line[kLineSize];
+  while (flow.read(line, kLineSize)) {
+    if (line[0] == '$') return RowCount(line);
+  }
+  return -1;
+}
+
 }  // namespace
 
 int64_t FindMarker(std::FILE* file) {
@@ -95,19 +110,6 @@ int64_t FindMarker(std::FILE* file) {
     k = (c == 33 + k) ? k + 1 : 0;
   }
   return read;
-}
-
-int32_t FirstRowListRows(const std::string& flow_path, int64_t first, int64_t last) {
-  LineReader flow;
-  if (!flow.open(flow_path.c_str()) || !flow.seek(first)) return -1;
-  // The search ends with the flow: a row list cut by the end byte counts only
-  // the characters before it, and the stack is never searched.
-  flow.set_end(last);
-  static char line[kLineSize];
-  while (flow.read(line, kLineSize)) {
-    if (line[0] == '$') return RowCount(line);
-  }
-  return -1;
 }
 
 LayoutFault ReadLayout(MovieKind kind, const std::string& flow_path,

@@ -37,7 +37,3 @@ std::string LayoutFaultText(LayoutFault fault, const MovieSource& movie);
 // characters "!" to "~" were not met in a row. A byte that breaks a partial
 // match is not tested again as the marker's first byte.
 int64_t FindMarker(std::FILE* file);
-
-// Rows named by the first row list in the flow between first and last (the
-// flow's end), or -1 when the flow holds none.
-int32_t FirstRowListRows(const std::string& flow_path, int64_t first, int64_t last);

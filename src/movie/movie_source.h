@@ -13,6 +13,7 @@ constexpr int32_t kMaxRows = 2400;
 constexpr int32_t kCanvasRowBytes = 9000;
 constexpr int32_t kMaxFrameName = 48;
 constexpr int32_t kMaxFrames = 50000;
+constexpr int64_t kMaxStackRows = 80LL * 80 * 80 * 80;  // four base-80 digits name a row
 constexpr int kPathSize = 99;      // 98 characters and the terminator
 constexpr int kLineSize = 9996;    // most flow lines: 9994 characters read whole
 constexpr int kShortLineSize = 296;  // splash lines and the settings' first line

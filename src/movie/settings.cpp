@@ -31,14 +31,9 @@ void ReadSmallNumber(const char* line, int p, int32_t* value) {
 void ReadPair(const char* line, int p, int32_t* first, int32_t* second) {
   *first = 0;
   *second = 0;
-  if (!SkipToDigit(line, &p)) {
-    if (line[p] == '\0') return;
-    ++p;
-  } else {
-    *first = ReadDigits(line, &p);
-    if (line[p] == '\0') return;
-    ++p;
-  }
+  if (SkipToDigit(line, &p)) *first = ReadDigits(line, &p);
+  if (line[p] == '\0') return;
+  ++p;
   if (IsDigit(line[p])) *second = ReadDigits(line, &p);
 }
 

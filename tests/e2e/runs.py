@@ -2,6 +2,7 @@
 of its own with its output in files, and what the player writes there: the
 start-up summary and the frame lines. A run knows its session only for the
 environment, the scratch folder and the windows on screen."""
+import contextlib
 import os
 import re
 import signal
@@ -50,12 +51,10 @@ class Run:
         regex = re.compile(pattern)
 
         def look():
+            # Alive before the read: the read then holds whatever came before the end.
+            alive = self.alive()
             found = regex.search(self.stdout())
-            if found or self.alive():
-                return found
-            # Read once more: the last write may have come just before the end.
-            found = regex.search(self.stdout())
-            if found:
+            if found or alive:
                 return found
             raise Failure("%s ended (code %s) without writing %r; it wrote:\n%s"
                           % (self.name, self.proc.returncode, pattern, self.stdout()))
@@ -88,15 +87,9 @@ class Run:
         # number may be taken by a stranger. Anything it left behind goes
         # with the session's `wineserver -k`.
         if self.alive():
-            _kill_group(self.proc.pid)
+            with contextlib.suppress(ProcessLookupError, PermissionError):
+                os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()
-
-
-def _kill_group(pid):
-    try:
-        os.killpg(pid, signal.SIGKILL)
-    except (ProcessLookupError, PermissionError):
-        pass
 
 
 def start_up_summary(width, rows, first_flow, last_flow, first_stack, scale=1000, help_on=0,

@@ -83,8 +83,7 @@ class Session(headless.XDisplay):
 
     def close(self, failed=False):
         """Stops everything this session started, and only that."""
-        for run in self.runs:
-            run.kill()
+        self.end_runs()
         if self.wineserver is not None:
             wine.end_wine(self.env, self.wineserver)
             self.wineserver = None

@@ -2,29 +2,14 @@
 
 #include <stdexcept>
 
+#include "movie/flow_text.h"
 #include "qvm/cli_args.h"
-#include "qvm/movie_writer.h"
+#include "qvm/movie_file.h"
 
 namespace {
 
 // The splash reader takes header lines whole up to this length.
 constexpr size_t kLongestHeaderLine = 294;
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 std::string Where(const std::string& path, size_t n) {
   return path + " line " + std::to_string(n + 1) + ": ";
@@ -37,14 +22,6 @@ void RequirePrintable(const std::string& line, const std::string& where) {
   }
 }
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // Splits "REST LAST" at the last blank; false when there is none.
 bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
   size_t blank = text.rfind(' ');
@@ -52,18 +29,6 @@ bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
   *rest = Trim(text.substr(0, blank));
   *last = text.substr(blank + 1);
   return !rest->empty();
-}
-
-void ReadClickRegion(const std::string& text, ListedFrame* f, const std::string& where) {
-  int32_t* edges[4] = {&f->region.left, &f->region.top, &f->region.right, &f->region.bottom};
-  size_t start = 0;
-  for (int i = 0; i < 4; ++i) {
-    size_t comma = i < 3 ? text.find(',', start) : text.size();
-    if (comma == std::string::npos) throw std::runtime_error(where + "a click region is X1,Y1,X2,Y2");
-    *edges[i] = ParseCount(text.substr(start, comma - start), where + "a click edge");
-    start = comma + 1;
-  }
-  f->click = true;
 }
 
 ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const std::string& where) {
@@ -77,7 +42,8 @@ ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const 
   std::string png, word;
   if (SplitLast(rest, &png, &word) && word == "click") {
     f.png = png;
-    ReadClickRegion(last, &f, where);
+    f.region = ParseClickRegion(last, 0, where + "a click region is X1,Y1,X2,Y2", where + "a click edge");
+    f.click = true;
   } else {
     f.png = rest;
     f.delay_ms = ParseCount(last, where + "the delay");
@@ -93,6 +59,40 @@ std::string FromFolderOf(const std::string& list_path, const std::string& png) {
 
 }  // namespace
 
+std::vector<std::string> ReadLines(const std::string& path) {
+  const std::string bytes = ReadWhole(path);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+ClickRegion ParseClickRegion(const std::string& text, size_t start, const std::string& bad_form,
+                             const std::string& edge_what) {
+  ClickRegion region;
+  int32_t* edges[4] = {&region.left, &region.top, &region.right, &region.bottom};
+  for (int i = 0; i < 4; ++i) {
+    const size_t comma = i < 3 ? text.find(',', start) : text.size();
+    if (comma == std::string::npos) throw std::runtime_error(bad_form);
+    *edges[i] = ParseCount(text.substr(start, comma - start), edge_what);
+    start = comma + 1;
+  }
+  return region;
+}
+
 std::vector<std::string> ReadHeaderFile(const std::string& path) {
   std::vector<std::string> lines = ReadLines(path);
   for (size_t n = 0; n < lines.size(); ++n) {
@@ -101,7 +101,7 @@ std::vector<std::string> ReadHeaderFile(const std::string& path) {
     RequirePrintable(line, where);
     if (line.size() > kLongestHeaderLine) throw std::runtime_error(where + "is longer than 294 characters");
     for (const char* record : {"~", "$", "InactiveFrame", "StopReading"}) {
-      if (StartsWith(line, record)) {
+      if (MatchesKeyword(line.c_str(), record)) {
         throw std::runtime_error(where + "begins with \"" + record +
                                  "\", which the player reads as a record, not a header line");
       }
@@ -121,7 +121,7 @@ FrameList ReadFrameList(const std::string& path, int32_t default_delay_ms) {
     if (line == "StopReading") {
       // Only the first one counts: the player reads nothing after it.
       if (list.stop_reading_before < 0) list.stop_reading_before = int32_t(list.frames.size());
-    } else if (StartsWith(line, "inactive ")) {
+    } else if (MatchesKeyword(line.c_str(), "inactive ")) {
       if (!list.inactive_png.empty()) throw std::runtime_error(where + "a second inactive picture");
       list.inactive_png = FromFolderOf(path, Trim(line.substr(9)));
     } else {

@@ -14,6 +14,14 @@
 // "StopReading").
 std::vector<std::string> ReadHeaderFile(const std::string& path);
 
+// The lines of a text file, with LF or CR LF line ends; throws when it cannot be read.
+std::vector<std::string> ReadLines(const std::string& path);
+// The text without its leading and trailing blanks.
+std::string Trim(const std::string& text);
+// "X1,Y1,X2,Y2" from text[start] on; throws bad_form or a bad edge's error.
+ClickRegion ParseClickRegion(const std::string& text, size_t start, const std::string& bad_form,
+                             const std::string& edge_what);
+
 struct ListedFrame {
   std::string png;
   int32_t delay_ms = 100;

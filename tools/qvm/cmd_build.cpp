@@ -15,7 +15,6 @@
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
 #include "qvm/png_io.h"
-#include "qvm/stack_order.h"
 #include "qvm/video_build.h"
 
 namespace {
@@ -26,12 +25,7 @@ FrameList FramesFromArgs(const CommandArgs& args, int32_t delay_ms) {
     return ReadFrameList(args.value("--list"), delay_ms);
   }
   FrameList list;
-  for (const std::string& png : args.plain) {
-    ListedFrame f;
-    f.png = png;
-    f.delay_ms = delay_ms;
-    list.frames.push_back(f);
-  }
+  for (const std::string& png : args.plain) list.frames.push_back({png, delay_ms});
   return list;
 }
 
@@ -52,15 +46,6 @@ void ForPicture(const std::string& path, Step step) {
   }
 }
 
-FramePlan ToPlan(const ListedFrame& listed, Picture picture) {
-  FramePlan f;
-  f.picture = std::move(picture);
-  f.delay_ms = listed.delay_ms;
-  f.click = listed.click;
-  f.region = listed.region;
-  return f;
-}
-
 MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list) {
   MovieEncoder encoder(header);
   if (!list.inactive_png.empty()) {
@@ -69,7 +54,9 @@ MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list)
   for (size_t n = 0; n < list.frames.size(); ++n) {
     if (int32_t(n) == list.stop_reading_before) encoder.AddStopReading();
     const ListedFrame& listed = list.frames[n];
-    ForPicture(listed.png, [&] { encoder.AddFrame(ToPlan(listed, LoadPng(listed.png))); });
+    ForPicture(listed.png, [&] {
+      encoder.AddFrame({LoadPng(listed.png), listed.delay_ms, listed.click, listed.region});
+    });
   }
   if (list.stop_reading_before == int32_t(list.frames.size())) encoder.AddStopReading();
   return encoder.Finish();
@@ -95,20 +82,13 @@ int RunBuild(int argc, char** argv) {
   }
   std::vector<std::string> header;
   if (args.has("--header")) header = ReadHeaderFile(args.value("--header"));
-  MovieBytes movie = Encode(header, list);
-  ReorderStack(&movie);
-  // The player's offsets are signed 32-bit; every stack row must lie within them.
-  if (int64_t(movie.flow.size()) + 3 + int64_t(movie.stack.size()) > INT32_MAX) {
-    throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets");
-  }
+  const MovieBytes movie = Encode(header, list);
   const std::string out = args.value("-o");
-  // Written in its parts, so the stack is never held twice.
+  const size_t row_bytes = size_t(movie.width) * 3;
+  const uint8_t* stack = reinterpret_cast<const uint8_t*>(movie.stack.data());
   OutputFile file(out);
-  file.Write(movie.flow);
-  const char width_field[3] = {char(0xFF), char((movie.width >> 8) & 0xFF), char(movie.width & 0xFF)};
-  file.Write(width_field, 3);
-  file.Write(movie.stack);
-  file.Commit();
+  WriteSortedMovie(&file, movie.flow, movie.width, int32_t(movie.stack.size() / row_bytes),
+                   [&](int32_t r) { return stack + size_t(r) * row_bytes; }, "");
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
               out.c_str(), int(movie.frame_count), int(movie.width),
               static_cast<long long>(movie.row_refs), int(movie.unique_rows));

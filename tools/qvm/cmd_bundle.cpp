@@ -10,16 +10,11 @@
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
+#include "qvm/output_file.h"
 #include "qvm/stack_order.h"
 #include "qvm/zip_file.h"
 
 namespace {
-
-std::string ReadOrThrow(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
-  return bytes;
-}
 
 // Where the player's marker search stops over these bytes: just past the
 // marker's "~", or -1 when it finds none.
@@ -54,16 +49,6 @@ void RequireMovieFile(const std::string& path) {
   RequirePlayable(movie);
 }
 
-void WriteBundle(const std::string& out, const std::string* parts[], int count) {
-  std::FILE* file = std::fopen(out.c_str(), "wb");
-  if (!file) throw std::runtime_error("cannot write " + out);
-  bool ok = true;
-  for (int i = 0; i < count; ++i) {
-    ok = ok && std::fwrite(parts[i]->data(), 1, parts[i]->size(), file) == parts[i]->size();
-  }
-  if (std::fclose(file) != 0 || !ok) throw std::runtime_error("cannot write " + out);
-}
-
 }  // namespace
 
 int RunBundle(int argc, char** argv) {
@@ -71,13 +56,13 @@ int RunBundle(int argc, char** argv) {
   if (args.plain.size() != 2 || !args.has("-o")) {
     throw std::runtime_error("usage: qvm bundle PLAYER.exe MOVIE.QVM -o OUT.exe [--zip]");
   }
-  const std::string player = ReadOrThrow(args.plain[0]);
+  const std::string player = ReadWhole(args.plain[0]);
   if (player.find(MarkerLine()) != std::string::npos) {
     throw std::runtime_error(args.plain[0] +
                              " already holds the marker line; the player would take what follows it");
   }
   RequireMovieFile(args.plain[1]);
-  std::string movie = ReadOrThrow(args.plain[1]);
+  std::string movie = ReadWhole(args.plain[1]);
   // A movie made elsewhere may keep its rows in any order; the hand-out zips
   // smallest sorted. One whose row lists cannot be renumbered goes as it is.
   const bool sorted = ReorderMovieFile(&movie);
@@ -87,8 +72,10 @@ int RunBundle(int argc, char** argv) {
   if (total > INT32_MAX) {
     throw std::runtime_error("the bundle would pass 2147483647 bytes, beyond the player's offsets");
   }
-  const std::string* parts[] = {&player, &separator, &marker_line, &movie};
-  WriteBundle(args.value("-o"), parts, 4);
+  OutputFile out(args.value("-o"));
+  out.Write(player + separator + marker_line);
+  out.Write(movie);
+  out.Commit();
   // The written file is searched again, as the player will search it.
   MovieFile written = OpenMovieFile(args.value("-o"));
   if (written.movie.kind != MovieKind::kAppended ||

@@ -15,6 +15,8 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
+#include "qvm/movie_writer.h"
+#include "qvm/output_file.h"
 
 namespace {
 
@@ -22,18 +24,6 @@ struct PageFile {
   std::string name;
   std::string bytes;
 };
-
-std::string BareName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Folder(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string ReadWhole(const std::string& path) { return ReadFileRange(path, 0, INT64_MAX); }
 
 // The page player the web build makes, beside qvm's own build folder.
 std::string DefaultPlayer() {
@@ -93,29 +83,22 @@ std::string Base64(const std::string& in) {
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((in.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 3 <= in.size(); i += 3) {
-    const uint32_t v = uint8_t(in[i]) << 16 | uint8_t(in[i + 1]) << 8 | uint8_t(in[i + 2]);
-    out += kDigits[v >> 18], out += kDigits[(v >> 12) & 63], out += kDigits[(v >> 6) & 63],
-        out += kDigits[v & 63];
-  }
-  if (i < in.size()) {
-    const bool two = i + 1 < in.size();
-    const uint32_t v = uint8_t(in[i]) << 16 | (two ? uint8_t(in[i + 1]) << 8 : 0);
-    out += kDigits[v >> 18], out += kDigits[(v >> 12) & 63];
-    out += two ? kDigits[(v >> 6) & 63] : '=';
-    out += '=';
+  for (size_t i = 0; i < in.size(); i += 3) {
+    uint32_t v = uint32_t(uint8_t(in[i])) << 16;
+    if (i + 1 < in.size()) v |= uint32_t(uint8_t(in[i + 1])) << 8;
+    if (i + 2 < in.size()) v |= uint8_t(in[i + 2]);
+    // A last group of one or two bytes gives two or three digits and "=" for the rest.
+    for (int k = 0; k < 4; ++k) out += i + k <= in.size() ? kDigits[(v >> (18 - 6 * k)) & 63] : '=';
   }
   return out;
 }
 
-std::string Escaped(const std::string& text, bool attribute) {
+std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c == '&') out += "&amp;";
     else if (c == '<') out += "&lt;";
     else if (c == '>') out += "&gt;";
-    else if (c == '"' && attribute) out += "&quot;";
     else out += c;
   }
   return out;
@@ -144,12 +127,8 @@ std::string TitleOf(const MovieSource& movie) {
   std::string utf8;
   for (const char* p = settings.WindowText; *p; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x80) {
-      utf8 += char(c);
-    } else {
-      utf8 += char(0xC0 | c >> 6);
-      utf8 += char(0x80 | (c & 0x3F));
-    }
+    if (c >= 0x80) utf8 += char(0xC0 | c >> 6);
+    utf8 += char(c < 0x80 ? c : 0x80 | (c & 0x3F));
   }
   return utf8;
 }
@@ -180,9 +159,7 @@ int RunHtml(int argc, char** argv) {
   }
   const std::string player = args.value("--player", DefaultPlayer());
   std::string page;
-  try {
-    page = ReadWhole(player);
-  } catch (const std::exception&) {
+  if (!ReadWholeFile(player, &page)) {
     throw std::runtime_error("cannot read the page player " + player +
                              " (build it with the web preset, or name it with --player)");
   }
@@ -196,13 +173,10 @@ int RunHtml(int argc, char** argv) {
     title = TitleOf(file.movie);
     movie = MovieElement(files);
   }
-  ReplaceOnce(&page, "@QV_TITLE@", Escaped(title, false));
+  ReplaceOnce(&page, "@QV_TITLE@", Escaped(title));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
   const std::string out = args.value("-o");
-  std::FILE* f = std::fopen(out.c_str(), "wb");
-  if (!f || std::fwrite(page.data(), 1, page.size(), f) != page.size() || std::fclose(f) != 0) {
-    throw std::runtime_error("cannot write " + out);
-  }
+  WriteOutput(out, page);
   if (viewer) {
     std::printf("%s: viewer page, %zu bytes\n", out.c_str(), page.size());
   } else {

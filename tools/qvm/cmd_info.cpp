@@ -44,13 +44,11 @@ int RunInfo(int argc, char** argv) {
   const MovieFile movie = OpenMovieFile(args.plain[0]);
   const MovieReport report = CheckMovie(movie);
   PrintFields(movie, report);
-  int64_t warnings = 0;
   for (const Finding& f : report.findings) {
     std::printf("%s at offset %lld: %s\n", f.warning ? "warning" : "problem",
                 static_cast<long long>(f.offset), f.text.c_str());
-    warnings += f.warning ? 1 : 0;
   }
   Field("Problems", report.problems());
-  Field("Warnings", warnings);
+  Field("Warnings", int64_t(report.findings.size()) - report.problems());
   return report.problems() == 0 ? 0 : 1;
 }

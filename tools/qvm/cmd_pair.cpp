@@ -10,7 +10,7 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
-#include "qvm/movie_writer.h"
+#include "qvm/output_file.h"
 
 namespace {
 
@@ -18,10 +18,6 @@ void MakeFolder(const std::string& dir) {
   if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
     throw std::runtime_error("cannot make the folder " + dir);
   }
-}
-
-void WriteOrThrow(const std::string& path, const std::string& bytes) {
-  if (!WriteFile(path, bytes)) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace
@@ -40,8 +36,8 @@ int RunPair(int argc, char** argv) {
       ReadFileRange(movie.stack_path, width_field, movie.stack_file_bytes - width_field);
   const std::string& dir = args.plain[1];
   MakeFolder(dir);
-  WriteOrThrow(dir + "/demoFlow.txt", flow);
-  WriteOrThrow(dir + "/demoStack.kts", stack);
+  WriteOutput(dir + "/demoFlow.txt", flow);
+  WriteOutput(dir + "/demoStack.kts", stack);
   std::printf("%s/demoFlow.txt: %lld bytes; %s/demoStack.kts: %lld bytes\n", dir.c_str(),
               static_cast<long long>(flow.size()), dir.c_str(),
               static_cast<long long>(stack.size()));

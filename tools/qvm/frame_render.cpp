@@ -24,15 +24,6 @@ struct Canvas {
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
-// Reads stop at the flow's end, as the player's do: what follows the end byte
-// is the width field and the stack, never flow text.
-void OpenFlow(const MovieSource& m, LineReader* flow) {
-  if (!flow->open(m.flow_path.c_str()) || !flow->seek(m.FirstFlowByte)) {
-    throw std::runtime_error("cannot read the flow of " + m.flow_path);
-  }
-  flow->set_end(m.LastFlowByte);
-}
-
 std::string IndexFaultText(const MovieSource& m, const IndexResult& r) {
   switch (r.fault) {
     case IndexFault::kNone: return "";
@@ -48,7 +39,10 @@ std::string IndexFaultText(const MovieSource& m, const IndexResult& r) {
 // Fetches frame rows into the canvas and returns how many the list names.
 int32_t LoadFrame(const MovieSource& m, int64_t offset, Canvas* canvas) {
   LineReader flow;
-  OpenFlow(m, &flow);
+  if (!flow.open(m.flow_path.c_str())) throw std::runtime_error("cannot read the flow of " + m.flow_path);
+  // Reads stop at the flow's end, as the player's do: what follows the end
+  // byte is the width field and the stack, never flow text.
+  flow.set_end(m.LastFlowByte);
   static char line[kLineSize];
   if (!flow.seek(offset) || !flow.read(line, kLineSize) || !flow.read(line, kLineSize) ||
       line[0] != '$') {

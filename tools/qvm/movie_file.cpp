@@ -1,16 +1,14 @@
 #include "qvm/movie_file.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <stdexcept>
 
+#include "movie/row_list.h"
+#include "qvm/movie_writer.h"
+
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+}  // namespace
 
 std::string Folder(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -21,8 +19,6 @@ std::string BareName(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-}  // namespace
 
 const char* LayoutName(MovieKind kind) {
   switch (kind) {
@@ -37,7 +33,7 @@ MovieFile OpenMovieFile(const std::string& path) {
   MovieFile m;
   m.path = path;
   const std::string stack = Folder(path) + "/demoStack.kts";
-  if (BareName(path) == "demoFlow.txt" && Exists(stack)) {
+  if (BareName(path) == "demoFlow.txt" && StampOf(stack).bytes >= 0) {
     m.fault = ReadLayout(MovieKind::kExternalPair, path, stack, &m.movie);
   } else {
     m.fault = ReadLayout(MovieKind::kAppended, path, path, &m.movie);
@@ -53,6 +49,12 @@ void RequirePlayable(const MovieFile& m) {
   if (m.fault != LayoutFault::kNone) {
     throw std::runtime_error(m.path + ": " + LayoutFaultText(m.fault, m.movie));
   }
+}
+
+std::string ReadWhole(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
+  return bytes;
 }
 
 std::string ReadFileRange(const std::string& path, int64_t offset, int64_t count) {

@@ -54,25 +54,12 @@ std::string MarkerLine() {
 
 namespace {
 
-// Four base-80 digits name at most 80^4 rows.
-constexpr int64_t kMaxStackRows = 80LL * 80 * 80 * 80;
-
-void CheckPicture(const Picture& p, int32_t width, const char* what) {
-  char text[160];
-  if (p.width < 1 || p.width > kMaxStackWid) {
-    std::snprintf(text, sizeof text, "%s is %d pixels wide; a movie is 1 to 3000 pixels wide",
-                  what, int(p.width));
-    throw std::runtime_error(text);
-  }
-  if (p.width != width) {
-    std::snprintf(text, sizeof text, "%s is %d pixels wide; the movie is %d", what, int(p.width),
-                  int(width));
-    throw std::runtime_error(text);
-  }
+void CheckPicture(const Picture& p, int32_t width, const std::string& what) {
+  const std::string wide = what + " is " + std::to_string(p.width) + " pixels wide; ";
+  if (p.width < 1 || p.width > kMaxStackWid) throw std::runtime_error(wide + "a movie is 1 to 3000 pixels wide");
+  if (p.width != width) throw std::runtime_error(wide + "the movie is " + std::to_string(width));
   if (p.height < 1 || p.height > kMaxRows) {
-    std::snprintf(text, sizeof text, "%s has %d rows; a frame has 1 to 2400", what,
-                  int(p.height));
-    throw std::runtime_error(text);
+    throw std::runtime_error(what + " has " + std::to_string(p.height) + " rows; a frame has 1 to 2400");
   }
 }
 
@@ -83,7 +70,7 @@ MovieEncoder::MovieEncoder(const std::vector<std::string>& header, const std::st
   for (const std::string& line : header) out_.flow += line + eol_;
 }
 
-void MovieEncoder::TakeWidth(const Picture& picture, const char* what) {
+void MovieEncoder::TakeWidth(const Picture& picture, const std::string& what) {
   if (out_.width == 0) out_.width = picture.width;
   CheckPicture(picture, out_.width, what);
 }
@@ -121,11 +108,20 @@ void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
 
 void MovieEncoder::AddFrame(const FramePlan& f) {
   if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
-  std::string what = "frame " + std::to_string(out_.frame_count);
-  TakeWidth(f.picture, what.c_str());
-  out_.flow += "~" + FrameName(out_.frame_count) + eol_;
-  out_.flow += RowList(f.picture) + eol_;
-  out_.flow += TimingLineFor(f.timing()) + eol_;
+  TakeWidth(f.picture, "frame " + std::to_string(out_.frame_count));
+  AddRecord(RowList(f.picture), f.timing());
+}
+
+void MovieEncoder::AddFrameRows(const std::vector<int32_t>& rows, const TimingLine& timing) {
+  if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
+  std::string list = "$";
+  for (int32_t row : rows) list += EncodeRowIndex(row);
+  out_.row_refs += int64_t(rows.size());
+  AddRecord(list, timing);
+}
+
+void MovieEncoder::AddRecord(const std::string& row_list, const TimingLine& timing) {
+  out_.flow += "~" + FrameName(out_.frame_count) + eol_ + row_list + eol_ + TimingLineFor(timing) + eol_;
   ++out_.frame_count;
 }
 
@@ -154,14 +150,11 @@ MovieBytes EncodeMovie(const MoviePlan& plan) {
   return encoder.Finish();
 }
 
-std::string MovieFileBytes(const MovieBytes& m) {
-  std::string bytes = m.flow;
-  bytes += static_cast<char>(0xFF);
-  bytes += static_cast<char>((m.width >> 8) & 0xFF);
-  bytes += static_cast<char>(m.width & 0xFF);
-  bytes += m.stack;
-  return bytes;
+std::string FlowEnd(int32_t width) {
+  return {static_cast<char>(0xFF), static_cast<char>((width >> 8) & 0xFF), static_cast<char>(width & 0xFF)};
 }
+
+std::string MovieFileBytes(const MovieBytes& m) { return m.flow + FlowEnd(m.width) + m.stack; }
 
 std::string AppendedBytes(const MovieBytes& m) {
   return MarkerLine() + "\r\n" + MovieFileBytes(m);

@@ -65,19 +65,25 @@ class MovieEncoder {
   void AddInactive(const Picture& picture);  // an "InactiveFrame" record
   void AddStopReading();
   void AddFrame(const FramePlan& frame);
+  // A frame record of rows the caller keeps in a stack of its own.
+  void AddFrameRows(const std::vector<int32_t>& rows, const TimingLine& timing);
   int32_t frame_count() const { return out_.frame_count; }
+  size_t flow_bytes() const { return out_.flow.size(); }
   // Adds the closing line and hands the movie over; the encoder is spent.
   MovieBytes Finish();
 
  private:
   std::string RowList(const Picture& picture);
-  void TakeWidth(const Picture& picture, const char* what);
+  void AddRecord(const std::string& row_list, const TimingLine& timing);
+  void TakeWidth(const Picture& picture, const std::string& what);
 
   MovieBytes out_;
   std::string eol_;
   std::unordered_map<std::string, int32_t> row_index_;
 };
 
+// The end byte and the width field, between the flow and the stack.
+std::string FlowEnd(int32_t width);
 // The layouts: a movie file of its own, and the bytes appended to a player.
 std::string MovieFileBytes(const MovieBytes& m);
 std::string AppendedBytes(const MovieBytes& m);  // marker line + movie file bytes

@@ -44,6 +44,12 @@ void OutputFile::Write(const void* bytes, size_t count) {
   if (count > 0 && std::fwrite(bytes, 1, count, file_) != count) Fail("writing");
 }
 
+void WriteOutput(const std::string& path, const std::string& bytes) {
+  OutputFile file(path);
+  file.Write(bytes);
+  file.Commit();
+}
+
 void OutputFile::Commit() {
   if (!file_) Fail("closing");
   if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) Fail("flushing");

@@ -21,7 +21,6 @@ class OutputFile {
   void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
   // Flushes, closes and renames; throws as Write does.
   void Commit();
-  const std::string& path() const { return path_; }
 
  private:
   [[noreturn]] void Fail(const char* doing);
@@ -30,3 +29,6 @@ class OutputFile {
   std::string temporary_;
   std::FILE* file_ = nullptr;
 };
+
+// A whole file written in one go, as above.
+void WriteOutput(const std::string& path, const std::string& bytes);

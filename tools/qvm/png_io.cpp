@@ -6,7 +6,6 @@
 #include <png.h>
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -14,8 +13,7 @@ namespace {
 constexpr uint64_t kMaxPngPixels = uint64_t{1} << 26;
 
 png_image BlankImage() {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
+  png_image image{};
   image.version = PNG_IMAGE_VERSION;
   return image;
 }

@@ -4,14 +4,14 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "movie/movie_source.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 namespace {
 
-// Four base-80 digits name at most 80^4 rows.
-constexpr int64_t kMaxStackRows = 80LL * 80 * 80 * 80;
 // Rows are kept in blocks of about this many bytes, so the store never moves
 // what it holds and never needs twice its size while it grows.
 constexpr size_t kChunkBytes = size_t{4} << 20;

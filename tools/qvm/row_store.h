@@ -26,7 +26,6 @@ class RowStore {
 
   int32_t size() const { return count_; }
   size_t row_bytes() const { return row_bytes_; }
-  int32_t tolerance() const { return tolerance_; }
   const uint8_t* row(int32_t index) const {
     return chunks_[size_t(index) / rows_per_chunk_].get() +
            (size_t(index) % rows_per_chunk_) * row_bytes_;

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
+#include "movie/flow_text.h"
 #include "movie/row_list.h"
 
 namespace {
-
-bool StartsWith(const std::string& text, size_t at, const char* prefix) {
-  return text.compare(at, std::strlen(prefix), prefix) == 0;
-}
 
 // Calls visit(offset of the first code, code count) for every row list.
 template <typename Visit>
@@ -24,7 +22,7 @@ void ForEachRowList(const std::string& flow, Visit visit) {
     if (list_next && start < text_end && flow[start] == '$') {
       visit(start + 1, (text_end - start - 1) / 4);
     }
-    list_next = StartsWith(flow, start, "~") || StartsWith(flow, start, "InactiveFrame");
+    list_next = flow[start] == '~' || MatchesKeyword(flow.c_str() + start, "InactiveFrame");
     start = end + 1;
   }
 }
@@ -36,7 +34,7 @@ std::vector<int32_t> ZipFriendlyOrder(int32_t rows, size_t row_bytes,
   std::vector<const uint8_t*> bytes(static_cast<size_t>(rows));
   for (int32_t r = 0; r < rows; ++r) bytes[size_t(r)] = row_at(r);
   std::vector<int32_t> order(static_cast<size_t>(rows));
-  for (int32_t r = 0; r < rows; ++r) order[size_t(r)] = r;
+  std::iota(order.begin(), order.end(), 0);
   std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
     return std::memcmp(bytes[size_t(a)], bytes[size_t(b)], row_bytes) < 0;
   });

@@ -18,6 +18,7 @@
 #include "qvm/row_store.h"
 #include "qvm/stack_order.h"
 #include "qvm/video_source.h"
+#include "qvm/video_timeline.h"
 
 const char* const kVideoOptions[9] = {"--video", "--tolerance", "--max-delay", "--min-delay", "--start",
                                       "--end",   "--click",     "--clicks",    "--scale"};
@@ -41,10 +42,43 @@ struct VideoPlan {
   TimelineRules rules;
 };
 
-std::string Seconds(int64_t ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f s", double(ms) / 1000);
-  return text;
+// "12", "12.5", "0.040": seconds, to the millisecond; throws otherwise.
+int64_t ParseSeconds(const std::string& text, const std::string& what) {
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  const bool digits = !whole.empty() && whole.size() <= 7 &&
+                      whole.find_first_not_of("0123456789") == std::string::npos &&
+                      fraction.size() <= 3 && fraction.find_first_not_of("0123456789") == std::string::npos &&
+                      (point == std::string::npos || !fraction.empty());
+  if (!digits) {
+    throw std::runtime_error(what + " is a time in seconds, such as 12 or 12.5, not \"" + text + "\"");
+  }
+  int64_t ms = std::stoll(whole) * 1000;
+  for (size_t i = 0, unit = 100; i < fraction.size(); ++i, unit /= 10) ms += (fraction[i] - '0') * int64_t(unit);
+  return ms;
+}
+
+// "T:X1,Y1,X2,Y2", T in seconds as above; throws otherwise.
+VideoClick ParseClick(const std::string& text, const std::string& what) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
+  VideoClick click;
+  click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
+  click.region = ParseClickRegion(text, colon + 1, what + ": a click is T:X1,Y1,X2,Y2", what + ": a click edge");
+  return click;
+}
+
+// One click a line; blank lines and lines beginning with '#' are skipped.
+std::vector<VideoClick> ReadClickFile(const std::string& path) {
+  const std::vector<std::string> lines = ReadLines(path);
+  std::vector<VideoClick> clicks;
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string line = Trim(lines[n]);
+    if (line.empty() || line[0] == '#') continue;
+    clicks.push_back(ParseClick(line, path + " line " + std::to_string(n + 1)));
+  }
+  return clicks;
 }
 
 VideoPlan PlanFromArgs(const CommandArgs& args) {
@@ -166,45 +200,12 @@ class Progress {
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
-// The flow, one frame record at a time.
-class FlowText {
- public:
-  explicit FlowText(const std::vector<std::string>& header) {
-    for (const std::string& line : header) text_ += line + kEol;
-  }
-  void Add(const TimedFrame& frame) {
-    if (frames_ >= kMaxFrames) {
-      throw std::runtime_error("the movie would pass 50000 frames; cut the recording with --start and --end "
-                               "or raise --min-delay");
-    }
-    text_ += "~" + FrameName(frames_++) + kEol + "$";
-    for (int32_t row : frame.rows) text_ += EncodeRowIndex(row);
-    text_ += kEol + TimingLineFor(TimingOf(frame)) + kEol;
-    row_refs_ += int64_t(frame.rows.size());
-  }
-  std::string Finish() { return text_ + "# -99" + kEol; }
-  size_t size() const { return text_.size(); }
-  int32_t frames() const { return frames_; }
-  int64_t row_refs() const { return row_refs_; }
-
- private:
-  static constexpr const char* kEol = "\r\n";
-
-  static TimingLine TimingOf(const TimedFrame& frame) {
-    if (frame.waits_for_click) return {-1, true, frame.click.region};
-    return {int32_t(frame.delay_ms), false, {}};
-  }
-
-  std::string text_;
-  int32_t frames_ = 0;
-  int64_t row_refs_ = 0;
-};
+constexpr char kSmallerRecording[] = "; cut the recording, raise --tolerance or --scale it down";
 
 // The player's offsets are signed 32-bit; every stack row must lie within them.
-void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes) {
+void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes, const char* advice) {
   if (int64_t(flow_bytes) + 3 + rows * int64_t(row_bytes) > INT32_MAX) {
-    throw std::runtime_error("the movie would pass 2147483647 bytes, beyond the player's offsets; "
-                             "cut the recording, raise --tolerance or --scale it down");
+    throw std::runtime_error(std::string("the movie would pass 2147483647 bytes, beyond the player's offsets") + advice);
   }
 }
 
@@ -224,67 +225,18 @@ int64_t LastPictureMs(const VideoSource& source, int64_t first_ms, int64_t last_
   return 100;
 }
 
-void WriteMovie(OutputFile* out, std::string flow, const RowStore& store, int32_t width) {
-  const std::vector<int32_t> order =
-      ZipFriendlyOrder(store.size(), store.row_bytes(), [&](int32_t r) { return store.row(r); });
-  RenumberRowLists(&flow, NewIndices(order), store.size());
-  out->Write(flow);
-  const char width_field[3] = {char(0xFF), char((width >> 8) & 0xFF), char(width & 0xFF)};
-  out->Write(width_field, 3);
-  for (int32_t old : order) out->Write(store.row(old), store.row_bytes());
-  out->Commit();
-}
-
 }  // namespace
 
-int64_t ParseSeconds(const std::string& text, const std::string& what) {
-  const size_t point = text.find('.');
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  const bool digits = !whole.empty() && whole.size() <= 7 &&
-                      whole.find_first_not_of("0123456789") == std::string::npos &&
-                      fraction.size() <= 3 && fraction.find_first_not_of("0123456789") == std::string::npos &&
-                      (point == std::string::npos || !fraction.empty());
-  if (!digits) {
-    throw std::runtime_error(what + " is a time in seconds, such as 12 or 12.5, not \"" + text + "\"");
-  }
-  int64_t ms = std::stoll(whole) * 1000;
-  for (size_t i = 0, unit = 100; i < fraction.size(); ++i, unit /= 10) ms += (fraction[i] - '0') * int64_t(unit);
-  return ms;
-}
-
-VideoClick ParseClick(const std::string& text, const std::string& what) {
-  const size_t colon = text.find(':');
-  if (colon == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
-  VideoClick click;
-  click.at_ms = ParseSeconds(text.substr(0, colon), what + ": the time");
-  int32_t* edges[4] = {&click.region.left, &click.region.top, &click.region.right, &click.region.bottom};
-  size_t start = colon + 1;
-  for (int i = 0; i < 4; ++i) {
-    const size_t comma = i < 3 ? text.find(',', start) : text.size();
-    if (comma == std::string::npos) throw std::runtime_error(what + ": a click is T:X1,Y1,X2,Y2");
-    *edges[i] = ParseCount(text.substr(start, comma - start), what + ": a click edge");
-    start = comma + 1;
-  }
-  return click;
-}
-
-std::vector<VideoClick> ReadClickFile(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
-  std::vector<VideoClick> clicks;
-  size_t start = 0;
-  for (int line_number = 1; start < bytes.size(); ++line_number) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    line.erase(0, line.find_first_not_of(' ') == std::string::npos ? line.size() : line.find_first_not_of(' '));
-    if (line.empty() || line[0] == '#') continue;
-    clicks.push_back(ParseClick(line, path + " line " + std::to_string(line_number)));
-  }
-  return clicks;
+void WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t rows,
+                      const std::function<const uint8_t*(int32_t)>& row_at, const char* advice) {
+  const size_t row_bytes = size_t(width) * 3;
+  RequireWithinOffsets(flow.size(), rows, row_bytes, advice);
+  const std::vector<int32_t> order = ZipFriendlyOrder(rows, row_bytes, row_at);
+  RenumberRowLists(&flow, NewIndices(order), rows);
+  out->Write(flow);
+  out->Write(FlowEnd(width));
+  for (int32_t old : order) out->Write(row_at(old), row_bytes);
+  out->Commit();
 }
 
 int BuildFromVideo(const CommandArgs& args) {
@@ -298,10 +250,14 @@ int BuildFromVideo(const CommandArgs& args) {
   const int32_t tolerance = plan.tolerance >= 0 ? plan.tolerance : facts.lossless ? 0 : kLossyTolerance;
 
   RowStore store(size.width, tolerance);
-  FlowText flow(plan.header);
+  MovieEncoder flow(plan.header);
   Timeline timeline(plan.rules, [&](const TimedFrame& frame) {
-    flow.Add(frame);
-    RequireWithinOffsets(flow.size(), store.size(), store.row_bytes());
+    if (flow.frame_count() >= kMaxFrames) {
+      throw std::runtime_error("the movie would pass 50000 frames; cut the recording with --start and --end "
+                               "or raise --min-delay");
+    }
+    flow.AddFrameRows(frame.rows, frame.timing());
+    RequireWithinOffsets(flow.flow_bytes(), store.size(), store.row_bytes(), kSmallerRecording);
   });
   std::vector<int32_t> rows(size_t(size.height), -1);
   auto row_list = [&](const Picture& picture) {
@@ -350,14 +306,14 @@ int BuildFromVideo(const CommandArgs& args) {
   const int64_t end_ms = cut_at_end ? plan.end_ms
                                     : last_ms + LastPictureMs(source, first_ms, last_ms, timeline.counts().pictures);
   timeline.Finish(end_ms);
-  const std::string text = flow.Finish();
-  RequireWithinOffsets(text.size(), store.size(), store.row_bytes());
-  WriteMovie(&out, text, store, size.width);
+  const MovieBytes movie = flow.Finish();
+  WriteSortedMovie(&out, movie.flow, size.width, store.size(), [&](int32_t r) { return store.row(r); },
+                   kSmallerRecording);
 
   const double seconds = progress.seconds();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows; "
               "%lld pictures of %s (%s, tolerance %d) in %.1f s, %.0f pictures/s",
-              plan.out.c_str(), int(flow.frames()), int(size.width), static_cast<long long>(flow.row_refs()),
+              plan.out.c_str(), int(movie.frame_count), int(size.width), static_cast<long long>(movie.row_refs),
               int(store.size()), static_cast<long long>(read), plan.recording.c_str(), facts.codec.c_str(),
               int(tolerance), seconds, seconds > 0 ? double(read) / seconds : 0.0);
   const TimelineCounts& counts = timeline.counts();

@@ -220,12 +220,9 @@ const Picture* VideoSource::Next(int64_t* time_ms) {
     int code = avcodec_receive_frame(s.decoder, s.frame);
     if (code == 0) break;
     if (code == AVERROR_EOF) return nullptr;
-    if (code != AVERROR(EAGAIN)) {
-      ++s.damage.errors;
-      if (s.flushing) return nullptr;
-      continue;
-    }
+    if (code != AVERROR(EAGAIN)) ++s.damage.errors;
     if (s.flushing) return nullptr;
+    if (code != AVERROR(EAGAIN)) continue;
     AVPacket* packet = s.first_packet ? s.first_packet : s.packet;
     if (!s.first_packet) {
       code = av_read_frame(s.format, packet);

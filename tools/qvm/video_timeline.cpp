@@ -10,13 +10,13 @@ namespace {
 // The timing line's delay is read into a 32-bit number.
 constexpr int64_t kLongestDelayMs = 2147483647;
 
+}  // namespace
+
 std::string Seconds(int64_t ms) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f s", double(ms) / 1000);
   return text;
 }
-
-}  // namespace
 
 Timeline::Timeline(TimelineRules rules, Sink sink) : rules_(std::move(rules)), sink_(std::move(sink)) {
   std::stable_sort(rules_.clicks.begin(), rules_.clicks.end(),

@@ -12,6 +12,9 @@
 
 #include "movie/timing_line.h"
 
+// A time as qvm reports it: "12.500 s".
+std::string Seconds(int64_t ms);
+
 struct VideoClick {
   int64_t at_ms = 0;  // the frame on screen then waits for the click
   ClickRegion region;
@@ -29,6 +32,9 @@ struct TimedFrame {
   int64_t delay_ms = 0;
   bool waits_for_click = false;
   VideoClick click;
+  TimingLine timing() const {
+    return waits_for_click ? TimingLine{-1, true, click.region} : TimingLine{int32_t(delay_ms), false, {}};
+  }
 };
 
 struct TimelineCounts {

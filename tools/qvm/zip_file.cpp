@@ -5,12 +5,9 @@
 
 #include <stdexcept>
 
-namespace {
+#include "qvm/movie_file.h"
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+namespace {
 
 std::string OpenError(int code) {
   zip_error_t error;
@@ -23,7 +20,7 @@ std::string OpenError(int code) {
 }  // namespace
 
 std::string ZipPathFor(const std::string& path) {
-  const std::string base = BaseName(path);
+  const std::string base = BareName(path);
   const size_t dot = base.rfind('.');
   if (dot == std::string::npos || dot == 0) return path + ".zip";
   return path.substr(0, path.size() - (base.size() - dot)) + ".zip";
@@ -40,7 +37,7 @@ int64_t ZipOneFile(const std::string& file_path, const std::string& zip_path) {
   };
   zip_source_t* source = zip_source_file(archive, file_path.c_str(), 0, -1);
   if (!source) fail("reading " + file_path);
-  const zip_int64_t entry = zip_file_add(archive, BaseName(file_path).c_str(), source, ZIP_FL_ENC_UTF_8);
+  const zip_int64_t entry = zip_file_add(archive, BareName(file_path).c_str(), source, ZIP_FL_ENC_UTF_8);
   if (entry < 0) {
     zip_source_free(source);
     fail("adding " + file_path);
