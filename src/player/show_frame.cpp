@@ -8,6 +8,7 @@
 #include "movie/line_reader.h"
 #include "movie/row_list.h"
 #include "platform/failure.h"
+#include "platform/pixel_rows.h"
 #include "player/clock.h"
 #include "player/movie_readers.h"
 
@@ -102,8 +103,8 @@ void ComposeRows(Player& p, bool inactive, int32_t wid, int32_t top, int32_t row
 // The picture to draw. While the window is active and no banner is drawn,
 // that is the frame itself; otherwise the frame is composed into
 // ComposeCanvas: whole for a new size or look, and after that only the rows
-// the frame's row list wrote and those under the last banner, a run of
-// neighbouring rows at a time.
+// the frame's row list wrote and those under the last banner, a band of
+// rows at a time.
 platform::Canvas Compose(Player& p, const FetchedFrame& f) {
   ComposedPicture& cp = p.composed;
   using Look = ComposedPicture::Look;
@@ -117,17 +118,9 @@ platform::Canvas Compose(Player& p, const FetchedFrame& f) {
   for (int32_t y = cp.banner_top; y < banner_end; ++y) cp.changed[y] = 1;
   cp.banner_rows = 0;
   if (look == Look::kFrame) return p.canvases.FrameCanvas;
-  const bool inactive = look == Look::kInactive;
-  for (int32_t y = 0; y < f.FrameHgt;) {
-    if (!cp.changed[y]) {
-      ++y;
-      continue;
-    }
-    int32_t end = y + 1;
-    while (end < f.FrameHgt && cp.changed[end]) ++end;
-    ComposeRows(p, inactive, f.FrameWid, y, end - y);
-    y = end;
-  }
+  ForEachChangedRun(cp.changed, f.FrameHgt, [&](int32_t top, int32_t rows) {
+    ComposeRows(p, look == Look::kInactive, f.FrameWid, top, rows);
+  });
   return p.canvases.ComposeCanvas;
 }
 

@@ -42,49 +42,40 @@ void Expand(const uint8_t* bgr, uint32_t* to, int32_t w) {
   }
 }
 
-// What the page's player canvas shows, in RGBA rows of w x h pixels, and
-// whether it still shows them (a canvas that is cleared or moved does not).
+// What the page's player canvas shows: RGBA rows of w x h pixels at (x, y),
+// from the canvas or from the window's scaled picture, and whether it still
+// shows them (a canvas that is cleared does not).
 class Surface {
  public:
-  // Rows of another size, or lost ones, are all changed.
-  const uint8_t* take(int32_t w, int32_t h, const uint8_t** changed_rows) {
-    if (w != w_ || h != h_) {
-      w_ = w, h_ = h;
-      rgba_.assign(size_t(w) * h * 4, 0);
-      valid_ = false;
+  // Converts the changed rows with expand(top, rows) and puts them, a band
+  // at a time; every row when anything but the rows has changed.
+  template <typename Expand>
+  void put(int32_t x, int32_t y, int32_t w, int32_t h, bool scaled, const uint8_t* changed_rows,
+           Expand expand) {
+    if (w != w_ || h != h_) rgba_.assign(size_t(w) * h * 4, 0);
+    if (!valid_ || x != x_ || y != y_ || w != w_ || h != h_ || scaled != scaled_) {
+      changed_rows = nullptr;
     }
-    if (!valid_) *changed_rows = nullptr;
-    valid_ = true;
-    return rgba_.data();
+    x_ = x, y_ = y, w_ = w, h_ = h, scaled_ = scaled, valid_ = true;
+    ForEachChangedRun(changed_rows, h, [&](int32_t top, int32_t rows) {
+      expand(top, rows);
+      qv_js_put(rgba_.data(), w, h, x, y, top, rows);
+    });
   }
   void forget() { valid_ = false; }
   uint8_t* rgba() { return rgba_.data(); }
 
  private:
-  int32_t w_ = -1, h_ = -1;
+  int32_t x_ = -1, y_ = -1, w_ = -1, h_ = -1;
+  bool scaled_ = false;
   bool valid_ = false;
   std::vector<uint8_t> rgba_;
 };
 
 Surface g_window;  // the page's player canvas
-int32_t g_window_x = -1, g_window_y = -1;
-bool g_window_scaled = false;  // last drawn from the window's picture
 // The window's own picture, which the core scales frames into.
 std::vector<uint8_t> g_window_bgrx;
 int32_t g_window_wid = 0, g_window_hgt = 0;
-
-// Rows converted by expand(top, rows) into the surface, then put in bands.
-template <typename Expand>
-void PutChanged(int32_t x, int32_t y, int32_t w, int32_t h, bool scaled,
-                const uint8_t* changed_rows, Expand expand) {
-  if (x != g_window_x || y != g_window_y || scaled != g_window_scaled) g_window.forget();
-  g_window_x = x, g_window_y = y, g_window_scaled = scaled;
-  const uint8_t* rgba = g_window.take(w, h, &changed_rows);
-  ForEachChangedRun(changed_rows, h, [&](int32_t top, int32_t rows) {
-    expand(top, rows);
-    qv_js_put(rgba, w, h, x, y, top, rows);
-  });
-}
 
 }  // namespace
 
@@ -120,7 +111,7 @@ void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h,
                     const uint8_t* changed_rows) {
   w = Clip(w, kCanvasWid), h = Clip(h, kCanvasHgt);
   if (w == 0 || h == 0) return;
-  PutChanged(x, y, w, h, false, changed_rows, [&](int32_t top, int32_t rows) {
+  g_window.put(x, y, w, h, false, changed_rows, [&](int32_t top, int32_t rows) {
     for (int32_t row = top; row < top + rows; ++row) {
       Expand(src.pixels + size_t(row) * kRowBytes,
              reinterpret_cast<uint32_t*>(g_window.rgba() + size_t(row) * w * 4), w);
@@ -144,7 +135,7 @@ WindowPixels window_pixels() {
 void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* changed_rows) {
   w = Clip(w, g_window_wid), h = Clip(h, g_window_hgt);
   if (w == 0 || h == 0) return;
-  PutChanged(x, y, w, h, true, changed_rows, [&](int32_t top, int32_t rows) {
+  g_window.put(x, y, w, h, true, changed_rows, [&](int32_t top, int32_t rows) {
     for (int32_t row = top; row < top + rows; ++row) {
       const uint8_t* from = g_window_bgrx.data() + size_t(row) * g_window_wid * 4;
       uint8_t* to = g_window.rgba() + size_t(row) * w * 4;
