@@ -31,6 +31,7 @@ import time
 from harness import Failure, check, wait_until
 import headless
 from images import Image
+from player_output import read_text
 from runs import Run
 import wine
 
@@ -162,8 +163,9 @@ class Session(headless.XDisplay):
             if windows:
                 return windows
             if run is not None and not run.alive():
-                raise Failure("%s ended (code %s) with no window %r; stdout:\n%s"
-                              % (run.name, run.proc.returncode, title, run.stdout()))
+                raise Failure("%s ended (code %s) with no window %r; stdout:\n%s\nstderr:\n%s"
+                              % (run.name, run.proc.returncode, title, run.stdout(),
+                                 read_text(run.err_path)))
             return None
         try:
             windows = wait_until(look, timeout, "a window titled %r" % title, every_s=0.05)
