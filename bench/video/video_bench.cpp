@@ -21,11 +21,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "movie/row_list.h"
+#include "movie/row_order.h"
 #include "qvm/movie_writer.h"
 #include "qvm/png_io.h"
 #include "qvm/row_store.h"
@@ -243,27 +242,12 @@ void BM_Tolerance(benchmark::State& state) {
 BENCHMARK(BM_Tolerance)->ArgsProduct({{23, 18}, {0, 2, 4, 6, 8, 12}})->Iterations(1)->Unit(benchmark::kSecond);
 
 // The rows of a movie file in the order its row lists first name them.
-std::string FirstAppearanceOrder(const std::string& movie_file) {
-  const size_t end = movie_file.find('\xFF');
-  MovieBytes m;
-  m.flow = movie_file.substr(0, end);
-  m.width = int32_t(uint8_t(movie_file[end + 1])) << 8 | uint8_t(movie_file[end + 2]);
-  m.stack = movie_file.substr(end + 3);
-  const size_t row_bytes = size_t(m.width) * 3;
-  std::vector<int32_t> order;
-  std::set<int32_t> seen;
-  for (size_t at = 0; (at = m.flow.find("\r\n$", at)) != std::string::npos;) {
-    for (at += 3; m.flow[at] != '\r'; at += 4) {
-      const int32_t index = RowIndex(&m.flow[at]);
-      if (seen.insert(index).second) order.push_back(index);
-    }
-  }
-  const std::vector<int32_t> new_index = NewIndices(order);
-  RenumberRowLists(&m.flow, new_index, int32_t(order.size()));
-  std::string stack;
-  for (int32_t old : order) stack.append(m.stack, size_t(old) * row_bytes, row_bytes);
-  m.stack = stack;
-  return MovieFileBytes(m);
+std::string FirstAppearanceOrder(std::string movie) {
+  const size_t end = movie.find('\xFF');
+  const int32_t width = int32_t(uint8_t(movie[end + 1])) << 8 | uint8_t(movie[end + 2]);
+  PutRowsInPlayOrder(movie.data(), end, reinterpret_cast<uint8_t*>(movie.data()) + end + 3,
+                     int64_t(movie.size() - end - 3), width, int64_t(end + 3));
+  return movie;
 }
 
 size_t Deflated(const std::string& bytes) {

@@ -17,6 +17,13 @@ int32_t RowIndex(const char* four) {
   return index;
 }
 
+void WriteRowIndex(int32_t index, char* four) {
+  for (int i = 3; i >= 0; --i) {
+    four[i] = static_cast<char>('+' + index % 80);
+    index /= 80;
+  }
+}
+
 int32_t RowCount(const char* row_list) {
   return static_cast<int32_t>(std::strlen(row_list + 1) / 4);
 }

@@ -10,6 +10,8 @@
 // The row index written by four characters, or -1 when a character lies
 // outside "+" to "z".
 int32_t RowIndex(const char* four);
+// Writes the four characters of a row index (0 to 80^4 - 1).
+void WriteRowIndex(int32_t index, char* four);
 
 // Rows named by a row list line (text beginning with "$", no line end).
 int32_t RowCount(const char* row_list);

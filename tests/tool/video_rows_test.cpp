@@ -180,7 +180,7 @@ std::vector<std::string> FramesOf(const MovieBytes& m) {
   return frames;
 }
 
-TEST(StackOrder, SortedRowsShowTheSameFramesAndOtherLinesStay) {
+TEST(StackOrder, SortedOrPlayOrderedRowsShowTheSameFramesAndOtherLinesStay) {
   MoviePlan plan;
   plan.header = {"$ not a row list", "WindowText \"Sorted\""};
   for (uint32_t n = 0; n < 4; ++n) {
@@ -200,9 +200,32 @@ TEST(StackOrder, SortedRowsShowTheSameFramesAndOtherLinesStay) {
     EXPECT_LE(movie.stack.compare((r - 1) * 27, 27, movie.stack, r * 27, 27), 0) << r;
   }
 
-  // A row list naming a row the stack lacks: nothing is touched.
+  // In play order the same frames again, and every other line as it was. The
+  // inactive picture's list comes first and names one white row, 0; frame
+  // 0's rows follow it top down.
+  const MovieBytes sorted = movie;
+  const auto play_order = [](MovieBytes* m, int64_t first_stack_byte) {
+    return PutRowsInPlayOrder(m->flow.data(), m->flow.size(), reinterpret_cast<uint8_t*>(m->stack.data()),
+                              int64_t(m->stack.size()), m->width, first_stack_byte);
+  };
+  ASSERT_TRUE(play_order(&movie, 100));
+  EXPECT_EQ(FramesOf(movie), FramesOf(before));
+  EXPECT_EQ(movie.flow.substr(0, 30), before.flow.substr(0, 30));
+  const size_t first_list = movie.flow.find("~000000\r\n$") + 10;
+  for (int32_t y = 0; y < 6; ++y) EXPECT_EQ(RowIndex(&movie.flow[first_list + 4 * size_t(y)]), y + 1);
+
+  // A row list naming a row the stack lacks, a stack cut inside a row, or one
+  // reaching past 2 GB: nothing is touched.
   MovieBytes broken = before;
   broken.flow.replace(broken.flow.find("~000001\r\n$") + 10, 4, "zzzz");
+  MovieBytes cut = sorted;
+  cut.stack.pop_back();
+  for (auto [m, first_stack_byte] : {std::pair{broken, int64_t{100}}, {cut, int64_t{100}}, {sorted, int64_t{INT32_MAX}}}) {
+    const MovieBytes kept = m;
+    EXPECT_FALSE(play_order(&m, first_stack_byte));
+    EXPECT_EQ(m.flow, kept.flow);
+    EXPECT_EQ(m.stack, kept.stack);
+  }
   const MovieBytes kept = broken;
   EXPECT_FALSE(ReorderStack(&broken));
   EXPECT_EQ(broken.flow, kept.flow);

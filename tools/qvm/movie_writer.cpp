@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "movie/movie_source.h"
+#include "movie/row_list.h"
 
 Picture MakePicture(int32_t width, int32_t height, uint32_t rgb) {
   Picture p;
@@ -21,10 +22,7 @@ Picture MakePicture(int32_t width, int32_t height, uint32_t rgb) {
 
 std::string EncodeRowIndex(int32_t index) {
   std::string code(4, '+');
-  for (int i = 3; i >= 0; --i) {
-    code[i] = static_cast<char>('+' + index % 80);
-    index /= 80;
-  }
+  WriteRowIndex(index, code.data());
   return code;
 }
 

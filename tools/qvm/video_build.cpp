@@ -232,7 +232,7 @@ void WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t 
   const size_t row_bytes = size_t(width) * 3;
   RequireWithinOffsets(flow.size(), rows, row_bytes, advice);
   const std::vector<int32_t> order = ZipFriendlyOrder(rows, row_bytes, row_at);
-  RenumberRowLists(&flow, NewIndices(order), rows);
+  RenumberRowLists(flow.data(), flow.size(), NewIndices(order));
   out->Write(flow);
   out->Write(FlowEnd(width));
   for (int32_t old : order) out->Write(row_at(old), row_bytes);

@@ -9,13 +9,15 @@
 #include <map>
 #include <string>
 
+#include "movie/movie_source.h"
+#include "movie/row_order.h"
 #include "platform/platform.h"
 #include "platform/web/web_shell.h"
 
 namespace {
 
 struct Bytes {
-  const uint8_t* data;
+  uint8_t* data;
   int64_t size;
 };
 std::map<std::string, Bytes> g_files;  // by path, as the page named them
@@ -48,13 +50,35 @@ bool NextMatch(Search* s, char* name, int size) {
   return false;
 }
 
+// The file as the page registered it, or null.
+Bytes* Find(const std::string& path) {
+  auto it = g_files.find(path);
+  if (it == g_files.end()) it = g_files.find("/movie/" + BareName(path));
+  return it == g_files.end() ? nullptr : &it->second;
+}
+
 }  // namespace
 
 namespace web {
 
-void AddFile(const char* path, const uint8_t* data, int64_t size) { g_files[path] = {data, size}; }
+void AddFile(const char* path, uint8_t* data, int64_t size) { g_files[path] = {data, size}; }
 
 void SetModuleFile(const char* path) { g_module_name = path; }
+
+// A movie's stack is sorted for the page's size, which scatters a frame's
+// rows over all of it; in the order the frames name them, a jump reads runs
+// of rows. Left as it is when anything does not fit.
+void PutRowsInPlayOrder(const MovieSource& m) {
+  Bytes* flow = Find(m.flow_path);
+  Bytes* stack = Find(m.stack_path);
+  if (!flow || !stack || m.FirstFlowByte < 0 || m.LastFlowByte > flow->size ||
+      m.FirstFlowByte > m.LastFlowByte || m.FirstStackByte > stack->size) {
+    return;
+  }
+  ::PutRowsInPlayOrder(reinterpret_cast<char*>(flow->data) + m.FirstFlowByte,
+                       size_t(m.LastFlowByte - m.FirstFlowByte), stack->data + m.FirstStackByte,
+                       stack->size - m.FirstStackByte, m.StackWid, m.FirstStackByte);
+}
 
 }  // namespace web
 
@@ -90,10 +114,8 @@ void find_close(void* search) {
 }
 
 const uint8_t* map_file(const char* path, int64_t size) {
-  auto it = g_files.find(path);
-  if (it == g_files.end()) it = g_files.find("/movie/" + BareName(path));
-  if (it == g_files.end() || it->second.size < size) return nullptr;
-  return it->second.data;
+  const Bytes* file = Find(path);
+  return file && file->size >= size ? file->data : nullptr;
 }
 
 // The bytes belong to the page's file for as long as the movie plays.

@@ -30,15 +30,17 @@ void LetSplashGo() {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void qv_add_file(const char* path, const uint8_t* data, uint32_t size) {
+EMSCRIPTEN_KEEPALIVE void qv_add_file(const char* path, uint8_t* data, uint32_t size) {
   web::AddFile(path, data, size);
 }
 
 EMSCRIPTEN_KEEPALIVE void qv_set_module_file(const char* path) { web::SetModuleFile(path); }
 
-// Start-up up to the index; the splash then invites the viewer's click.
+// Start-up up to the index and the rows in play order; the splash then
+// invites the viewer's click.
 EMSCRIPTEN_KEEPALIVE void qv_start() {
   StartUp(P());
+  web::PutRowsInPlayOrder(P().movie);
   web::PaintSplashWindow();
 }
 

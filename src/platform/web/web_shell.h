@@ -4,12 +4,15 @@
 #pragma once
 #include <cstdint>
 
+struct MovieSource;
 struct Player;
 
 namespace web {
 
-void AddFile(const char* path, const uint8_t* data, int64_t size);
+// The page's files are the page's own memory, which the player may rewrite.
+void AddFile(const char* path, uint8_t* data, int64_t size);
 void SetModuleFile(const char* path);
+void PutRowsInPlayOrder(const MovieSource& movie);
 
 void RunTask();
 void RunTimer(int32_t id);
