@@ -207,10 +207,16 @@ class Session(headless.XDisplay):
         self.x("xdotool", "type", text)
 
     def send_key(self, wid, *keys):
-        """Keys for the player or the splash, which never get the X focus:
-        synthetic events sent to the window, which Wine hands to the Win32
-        foreground window."""
+        """Keys for the player or the splash: synthetic events sent to the
+        window, which Wine hands to the Win32 foreground window. When the
+        window has the X focus, xdotool goes through the server (XTEST)
+        instead, and it decides anew for the release: a key that ends the
+        program (Esc) is then pressed in the server and never released there,
+        and Wine presses it again in every window that takes the focus after.
+        So the keys are released in the server as well; the server drops the
+        release of a key that is not down."""
         self.x("xdotool", "key", "--window", str(wid), *keys)
+        self.x("xdotool", "keyup", *keys)
 
     def expect_picture(self, wid, expected, x=0, y=0, timeout=3, what="the window"):
         """Waits until the window shows expected with its top-left corner at
