@@ -3,13 +3,17 @@
 #include <cstring>
 
 #include "movie/flow_text.h"
+#include "movie/movie_source.h"
 #include "movie/row_list.h"
 
 namespace {
 
 // Calls visit(offset of the first code, code count) for every row list.
+// False, having stopped there, at a line longer than the player reads whole:
+// it reads such a line in pieces, and a piece may then begin like a frame
+// line where this sees none.
 template <typename Visit>
-void ForEachRowList(const char* flow, size_t size, Visit visit) {
+bool ForEachRowList(const char* flow, size_t size, Visit visit) {
   bool list_next = false;
   size_t start = 0;
   while (start < size) {
@@ -17,6 +21,7 @@ void ForEachRowList(const char* flow, size_t size, Visit visit) {
     const size_t end = newline ? size_t(static_cast<const char*>(newline) - flow) : size;
     size_t text_end = end;
     if (text_end > start && flow[text_end - 1] == '\r') --text_end;
+    if (text_end - start > size_t(kLineSize - 2)) return false;
     if (list_next && start < text_end && flow[start] == '$') {
       visit(start + 1, (text_end - start - 1) / 4);
     }
@@ -27,6 +32,7 @@ void ForEachRowList(const char* flow, size_t size, Visit visit) {
                                                        MatchesKeyword(flow + start, kInactive)));
     start = end + 1;
   }
+  return true;
 }
 
 }  // namespace
@@ -40,13 +46,13 @@ std::vector<int32_t> NewIndices(const std::vector<int32_t>& order) {
 bool RenumberRowLists(char* flow, size_t size, const std::vector<int32_t>& new_index) {
   const int64_t rows = int64_t(new_index.size());
   bool valid = true;
-  ForEachRowList(flow, size, [&](size_t at, size_t codes) {
+  const bool whole = ForEachRowList(flow, size, [&](size_t at, size_t codes) {
     for (size_t c = 0; c < codes && valid; ++c) {
       const int32_t index = RowIndex(flow + at + 4 * c);
       valid = index >= 0 && index < rows;
     }
   });
-  if (!valid) return false;
+  if (!whole || !valid) return false;
   ForEachRowList(flow, size, [&](size_t at, size_t codes) {
     for (size_t c = 0; c < codes; ++c) {
       char* code = flow + at + 4 * c;
@@ -86,7 +92,7 @@ bool PutRowsInPlayOrder(char* flow, size_t flow_bytes, uint8_t* stack, int64_t s
   std::vector<int32_t> order;
   std::vector<bool> named(static_cast<size_t>(rows));
   bool valid = true;
-  ForEachRowList(flow, flow_bytes, [&](size_t at, size_t codes) {
+  const bool whole = ForEachRowList(flow, flow_bytes, [&](size_t at, size_t codes) {
     for (size_t c = 0; c < codes && valid; ++c) {
       const int32_t index = RowIndex(flow + at + 4 * c);
       valid = index >= 0 && index < rows;
@@ -96,7 +102,7 @@ bool PutRowsInPlayOrder(char* flow, size_t flow_bytes, uint8_t* stack, int64_t s
       }
     }
   });
-  if (!valid) return false;
+  if (!whole || !valid) return false;
   for (int32_t r = 0; r < rows; ++r) {
     if (!named[size_t(r)]) order.push_back(r);
   }

@@ -12,7 +12,8 @@ std::vector<int32_t> NewIndices(const std::vector<int32_t>& order);
 // Rewrites the row lists of the flow text (the line after a frame line or an
 // "InactiveFrame" line) in place: every code stays four characters, so no
 // offset moves. False, with the flow untouched, when a row list holds a
-// character outside the code or names a row at or past new_index.size().
+// character outside the code or names a row at or past new_index.size(), or
+// a line is too long for the player to read whole (kLineSize).
 bool RenumberRowLists(char* flow, size_t size, const std::vector<int32_t>& new_index);
 
 // Moves the rows of a stack into an order, in place: row order[place] ends

@@ -214,22 +214,28 @@ TEST(StackOrder, SortedOrPlayOrderedRowsShowTheSameFramesAndOtherLinesStay) {
   const size_t first_list = movie.flow.find("~000000\r\n$") + 10;
   for (int32_t y = 0; y < 6; ++y) EXPECT_EQ(RowIndex(&movie.flow[first_list + 4 * size_t(y)]), y + 1);
 
-  // A row list naming a row the stack lacks, a stack cut inside a row, or one
-  // reaching past 2 GB: nothing is touched.
+  // A row list naming a row the stack lacks, a line the player reads in
+  // pieces, a stack cut inside a row, or one reaching past 2 GB: nothing is
+  // touched.
   MovieBytes broken = before;
   broken.flow.replace(broken.flow.find("~000001\r\n$") + 10, 4, "zzzz");
+  MovieBytes long_line = sorted;
+  long_line.flow.insert(0, std::string(9995, 'x') + "\r\n");
   MovieBytes cut = sorted;
   cut.stack.pop_back();
-  for (auto [m, first_stack_byte] : {std::pair{broken, int64_t{100}}, {cut, int64_t{100}}, {sorted, int64_t{INT32_MAX}}}) {
+  for (auto [m, first_stack_byte] : {std::pair{broken, int64_t{100}}, {long_line, int64_t{100}},
+                                     {cut, int64_t{100}}, {sorted, int64_t{INT32_MAX}}}) {
     const MovieBytes kept = m;
     EXPECT_FALSE(play_order(&m, first_stack_byte));
     EXPECT_EQ(m.flow, kept.flow);
     EXPECT_EQ(m.stack, kept.stack);
   }
-  const MovieBytes kept = broken;
-  EXPECT_FALSE(ReorderStack(&broken));
-  EXPECT_EQ(broken.flow, kept.flow);
-  EXPECT_EQ(broken.stack, kept.stack);
+  for (MovieBytes m : {broken, long_line}) {
+    const MovieBytes kept = m;
+    EXPECT_FALSE(ReorderStack(&m));
+    EXPECT_EQ(m.flow, kept.flow);
+    EXPECT_EQ(m.stack, kept.stack);
+  }
 }
 
 }  // namespace
