@@ -122,24 +122,6 @@ void BM_PlainRowCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRowCopy);
 
-// The rows of a jump as the page's benchmark makes them (about 550 of a 994 x
-// 722 frame differ from the frame before), each from its own place in a
-// 60 MB stack: what any player pays to read them, before it draws a pixel.
-void BM_ScatteredRowCopy(benchmark::State& state) {
-  constexpr size_t kRowBytes = size_t(kWid) * 3, kRows = (size_t(60) << 20) / kRowBytes;
-  constexpr int32_t kJumpRows = 550;
-  std::vector<uint8_t> from(kRows * kRowBytes, 1);
-  uint8_t* canvas = Movie().player->canvases.FrameCanvas.pixels;
-  std::mt19937 rng(11);
-  for (auto _ : state) {
-    for (int32_t y = 0; y < kJumpRows; ++y) {
-      std::memcpy(canvas + size_t(y) * 9000, from.data() + (rng() % kRows) * kRowBytes, kRowBytes);
-    }
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(BM_ScatteredRowCopy);
-
 void BM_BuildFrameIndex(benchmark::State& state) {
   Player& p = *Movie().player;
   for (auto _ : state) {

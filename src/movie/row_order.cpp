@@ -35,6 +35,32 @@ bool ForEachRowList(const char* flow, size_t size, Visit visit) {
   return true;
 }
 
+// Calls name(index) for each code of each row list, in the flow's order.
+// False at a code outside the code set or naming a row at or past rows, or
+// at a line read in pieces (see ForEachRowList).
+template <typename Name>
+bool ForEachNamedRow(const char* flow, size_t size, int64_t rows, Name name) {
+  bool valid = true;
+  const bool whole = ForEachRowList(flow, size, [&](size_t at, size_t codes) {
+    for (size_t c = 0; c < codes && valid; ++c) {
+      const int32_t index = RowIndex(flow + at + 4 * c);
+      valid = index >= 0 && index < rows;
+      if (valid) name(index);
+    }
+  });
+  return whole && valid;
+}
+
+// The renumbering itself, for row lists already found valid.
+void RewriteRowLists(char* flow, size_t size, const std::vector<int32_t>& new_index) {
+  ForEachRowList(flow, size, [&](size_t at, size_t codes) {
+    for (size_t c = 0; c < codes; ++c) {
+      char* code = flow + at + 4 * c;
+      WriteRowIndex(new_index[size_t(RowIndex(code))], code);
+    }
+  });
+}
+
 }  // namespace
 
 std::vector<int32_t> NewIndices(const std::vector<int32_t>& order) {
@@ -44,21 +70,8 @@ std::vector<int32_t> NewIndices(const std::vector<int32_t>& order) {
 }
 
 bool RenumberRowLists(char* flow, size_t size, const std::vector<int32_t>& new_index) {
-  const int64_t rows = int64_t(new_index.size());
-  bool valid = true;
-  const bool whole = ForEachRowList(flow, size, [&](size_t at, size_t codes) {
-    for (size_t c = 0; c < codes && valid; ++c) {
-      const int32_t index = RowIndex(flow + at + 4 * c);
-      valid = index >= 0 && index < rows;
-    }
-  });
-  if (!whole || !valid) return false;
-  ForEachRowList(flow, size, [&](size_t at, size_t codes) {
-    for (size_t c = 0; c < codes; ++c) {
-      char* code = flow + at + 4 * c;
-      WriteRowIndex(new_index[size_t(RowIndex(code))], code);
-    }
-  });
+  if (!ForEachNamedRow(flow, size, int64_t(new_index.size()), [](int32_t) {})) return false;
+  RewriteRowLists(flow, size, new_index);
   return true;
 }
 
@@ -91,22 +104,16 @@ bool PutRowsInPlayOrder(char* flow, size_t flow_bytes, uint8_t* stack, int64_t s
   const int32_t rows = int32_t(stack_bytes / row_bytes);
   std::vector<int32_t> order;
   std::vector<bool> named(static_cast<size_t>(rows));
-  bool valid = true;
-  const bool whole = ForEachRowList(flow, flow_bytes, [&](size_t at, size_t codes) {
-    for (size_t c = 0; c < codes && valid; ++c) {
-      const int32_t index = RowIndex(flow + at + 4 * c);
-      valid = index >= 0 && index < rows;
-      if (valid && !named[size_t(index)]) {
-        named[size_t(index)] = true;
-        order.push_back(index);
-      }
-    }
+  const bool valid = ForEachNamedRow(flow, flow_bytes, rows, [&](int32_t index) {
+    if (named[size_t(index)]) return;
+    named[size_t(index)] = true;
+    order.push_back(index);
   });
-  if (!whole || !valid) return false;
+  if (!valid) return false;
   for (int32_t r = 0; r < rows; ++r) {
     if (!named[size_t(r)]) order.push_back(r);
   }
-  RenumberRowLists(flow, flow_bytes, NewIndices(order));
+  RewriteRowLists(flow, flow_bytes, NewIndices(order));
   PermuteRows(stack, size_t(row_bytes), order);
   return true;
 }

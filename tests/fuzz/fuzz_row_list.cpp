@@ -28,11 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadRowList(list.c_str(), stack, wid, 2, canvas.data(), held);
   LoadRowList(list.c_str(), stack, wid, 2, canvas.data(), held);
 
-  // In the flow the list is the line after a frame line, without the
-  // carriage return a line reader takes off. Where the rows can be put in
-  // play order, every code names a whole row, so every row is copied.
-  if (!list.empty() && list.back() == '\r') list.pop_back();
+  // In the flow the list is the line after a frame line, which the player
+  // reads without the carriage return before its line feed. Where the rows
+  // can be put in play order, every code names a whole row, so every row is
+  // copied.
   std::string flow = "~\n" + list + "\n";
+  if (!list.empty() && list.back() == '\r') list.pop_back();
   std::vector<uint8_t> ordered(rest, rest + rest_len);
   if (!PutRowsInPlayOrder(flow.data(), flow.size(), ordered.data() + 2, int64_t(rest_len) - 2, wid, 2)) {
     return 0;
