@@ -14,16 +14,17 @@ target_link_options(qv_player PRIVATE
   -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
   -sEXPORTED_FUNCTIONS=_malloc,_free
-  -sEXPORTED_RUNTIME_METHODS=FS,allocateUTF8
-  --js-library ${WEB_DIR}/bridge.js)
-set_property(TARGET qv_player APPEND PROPERTY LINK_DEPENDS ${WEB_DIR}/bridge.js)
+  -sEXPORTED_RUNTIME_METHODS=FS,allocateUTF8)
 set_target_properties(qv_player PROPERTIES SUFFIX ".js")
 
-set(PAGE_PARTS ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js ${WEB_DIR}/page/make_page.py)
+# The page runtime by job, in the order the page runs them.
+set(PAGE_RUNTIME ${WEB_DIR}/page/boot.js ${WEB_DIR}/page/drawing.js ${WEB_DIR}/page/viewer.js
+    ${WEB_DIR}/page/controls.js)
+set(PAGE_PARTS ${WEB_DIR}/page/page.html ${PAGE_RUNTIME} ${WEB_DIR}/page/make_page.py)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_page.html
   COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_page.html
-          ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js $<TARGET_FILE:qv_player>
+          ${WEB_DIR}/page/page.html $<TARGET_FILE:qv_player> ${PAGE_RUNTIME}
   DEPENDS qv_player ${PAGE_PARTS}
   COMMENT "Making the page template qv_page.html")
 add_custom_target(qv_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_page.html)

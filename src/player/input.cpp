@@ -119,6 +119,38 @@ void OnClick(Player& p, int32_t client_x, int32_t client_y) {
   }
 }
 
+void OnWindowClick(Player& p, int32_t window_x, int32_t window_y) {
+  if (HitTest(p, window_x, window_y) == HitArea::kDragStrip) return;
+  OnClick(p, window_x, window_y);
+}
+
+void OnControl(Player& p, Control c) {
+  const bool paused = p.Playing == 0, looping = p.StopAtEnd == 0;
+  platform::Key key = platform::kKeyOther;
+  switch (c) {
+    case Control::kPlayPause: key = platform::kKeySpace; break;
+    case Control::kPlay: key = paused ? platform::kKeySpace : key; break;
+    case Control::kPause: key = paused ? key : platform::kKeySpace; break;
+    case Control::kStepBack: key = platform::kKeyLeft; break;
+    case Control::kStepForward: key = paused ? platform::kKeyRight : platform::kKeyReturn; break;
+    case Control::kToStart: key = platform::kKeyHome; break;
+    case Control::kLooping: key = platform::kKeyF2; break;
+    case Control::kLoopOn: key = looping ? key : platform::kKeyF2; break;
+    case Control::kLoopOff: key = looping ? platform::kKeyF2 : key; break;
+    case Control::kBanner: key = platform::kKeyF1; break;
+  }
+  if (key != platform::kKeyOther) OnKey(p, key);
+}
+
+void SeekTo(Player& p, int32_t n) {
+  const int32_t last = p.index.LastFrame;
+  if (last < 0) return;
+  n = n < 0 ? 0 : n > last ? last : n;
+  RestartTiming(p);
+  p.CurrentFrame = n;
+  ShowFrame(p, n);
+}
+
 void OnMouseMove(const Player& p) {
   platform::set_cursor(p.StepDelay != -1 && p.Playing != 0 ? platform::kCursorWait
                                                              : platform::kCursorArrow);

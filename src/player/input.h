@@ -19,6 +19,29 @@ void OnKey(Player& p, platform::Key key);
 // a frame that waits asks for the next frame.
 void OnClick(Player& p, int32_t client_x, int32_t client_y);
 
+// A left click where no window frame answers the hit test first (the page):
+// the drag strip takes it as it would a drag, anything else is OnClick's.
+void OnWindowClick(Player& p, int32_t window_x, int32_t window_y);
+
+// The page's controls, each the key it stands for in the player's state now.
+enum class Control {
+  kPlayPause,   // Space
+  kPlay,        // Space, when paused
+  kPause,       // Space, when playing
+  kStepBack,    // Left (paused only)
+  kStepForward, // Right when paused, else Enter: passes a frame that waits
+  kToStart,     // Home
+  kLooping,     // F2
+  kLoopOn,      // F2, when looping is off
+  kLoopOff,     // F2, when looping is on
+  kBanner,      // F1
+};
+void OnControl(Player& p, Control c);
+
+// Shows frame n, clamped to the movie's frames, by Home's path: playing or
+// paused, the movie goes on from there.
+void SeekTo(Player& p, int32_t n);
+
 // The cursor for the pointer over the window: busy while a timed frame plays.
 void OnMouseMove(const Player& p);
 

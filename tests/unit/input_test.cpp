@@ -5,6 +5,7 @@
 
 #include "player/input.h"
 #include "player/show_frame.h"
+#include "player/timeline.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
 #include "support/player_fixture.h"
@@ -151,6 +152,63 @@ TEST_F(InputTest, ClicksLandOnTheButtonInAnEnlargedCentredPicture) {
   EXPECT_EQ(fake::state().minimized, 1);
   Quiet([&] { OnClick(*p_, right - 5, 10); });
   EXPECT_EQ(exit_code_, 0);
+}
+
+TEST_F(InputTest, TheDragStripTakesAWindowClickBeforeTheClickRegion) {
+  // The page has no frame to answer the hit test: a click in the title
+  // strip's drag area must not pass a frame that waits anywhere.
+  Quiet([&] { ShowFrame(*p_, 5); });
+  p_->click_region = {0, 0, 993, 2};
+  Quiet([&] { OnWindowClick(*p_, 150, 1); });
+  EXPECT_TRUE(fake::state().posts.empty());
+  Quiet([&] { OnWindowClick(*p_, 150, 30); });
+  p_->click_region = {0, 0, 993, 100};
+  Quiet([&] { OnWindowClick(*p_, 150, 30); });
+  EXPECT_EQ(fake::state().posts, std::vector<int32_t>({6}));
+}
+
+TEST_F(InputTest, ControlsAreTheKeysForTheStateNow) {
+  // [control, paused before, frame before, the lines it writes, paused after]
+  struct Row { Control c; bool paused; int32_t frame; const char* lines; bool paused_after; };
+  const Row rows[] = {
+      {Control::kPause, false, 3, "Frame 4: 000004\n", true},
+      {Control::kPause, true, 3, "", true},
+      {Control::kPlay, true, 3, "Frame 4: 000004\n", false},
+      {Control::kPlay, false, 3, "", false},
+      {Control::kStepBack, true, 3, "Frame 2: 000002\n", true},
+      {Control::kStepBack, false, 3, "", false},
+      {Control::kStepForward, true, 3, "Frame 4: 000004\n", true},
+      {Control::kStepForward, false, 5, "Frame 6: 000006\n", false},  // past a click stop
+      {Control::kToStart, false, 9, "Frame 0: 000000\n", false},
+      {Control::kLoopOff, false, 3, "", false},
+  };
+  for (const Row& r : rows) {
+    p_->Playing = r.paused ? 0 : 1;
+    Quiet([&] { ShowFrame(*p_, r.frame); });
+    EXPECT_EQ(Quiet([&] { OnControl(*p_, r.c); }), r.lines) << int(r.c) << " from " << r.frame;
+    EXPECT_EQ(p_->Playing == 0, r.paused_after) << int(r.c);
+  }
+  p_->Playing = 0;
+  Quiet([&] { OnControl(*p_, Control::kLoopOn); });
+  EXPECT_EQ(p_->StopAtEnd, 0);
+  Quiet([&] { OnControl(*p_, Control::kLoopOn); });
+  EXPECT_EQ(p_->StopAtEnd, 0);
+  Quiet([&] { OnControl(*p_, Control::kBanner); });
+  EXPECT_EQ(p_->HelpOn, 1);
+}
+
+TEST_F(InputTest, SeekingGoesToTheExactFrameWithinTheMovie) {
+  for (auto [to, line] : {std::pair{137, "Frame 137: 000137\n"}, {-5, "Frame 0: 000000\n"},
+                          {9999, "Frame 249: 000249\n"}}) {
+    EXPECT_EQ(Quiet([&] { SeekTo(*p_, to); }), line);
+  }
+  EXPECT_EQ(p_->CurrentFrame, 249);
+  const Timeline t = ReadTimeline(*p_);
+  ASSERT_EQ(t.delay_ms.size(), 250u);
+  EXPECT_EQ(t.delay_ms[4], 100);
+  EXPECT_EQ(t.delay_ms[5], -1);
+  EXPECT_EQ(t.StartOf(5), 500);
+  EXPECT_EQ(t.StartOf(7), 600);  // the frame that waited adds no time
 }
 
 TEST_F(InputTest, CursorFollowsPlayback) {

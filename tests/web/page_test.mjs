@@ -13,7 +13,6 @@ const [group, qvmPath, pagePlayer, exePath] = process.argv.slice(2);
 const dir = tempDir('qv-page-' + group);
 const qvm = new Qvm(qvmPath, dir);
 const W = 400, H = 150;
-const AT = 40;  // the window's corner on a screen with room: 40, 40
 
 // Distinct frames that share their top rows, so some rows are held over from
 // one frame to the next and others change.
@@ -30,7 +29,16 @@ function writePage(name, movie) {
   return 'file://' + path.join(dir, name + '.html');
 }
 
-async function expectPicture(p, expected, what, x = AT, y = AT) {
+// Where the page put an element, in CSS pixels (the tests' device pixels).
+function boxOf(p, id) {
+  return p.evaluate((id) => {
+    const b = document.getElementById(id).getBoundingClientRect();
+    return { x: b.left, y: b.top, width: b.width, height: b.height };
+  }, id);
+}
+
+async function expectPicture(p, expected, what, x, y) {
+  if (x === undefined) ({ x, y } = await boxOf(p, 'player'));
   const end = Date.now() + 3000;
   let diff;
   do {
@@ -77,8 +85,12 @@ async function playback(browser) {
   const cases = [];
   const frames = [0, 1, 2, 3].map((n) => qvm.frame(movie, n));
 
-  cases.push(['the start-up lines are the exe\'s, and frame 1 waits, drawn as qvm frame draws it', async () => {
+  let AT = { x: 0, y: 0 };
+  cases.push(['the start-up lines are the exe\'s, and frame 1 waits, drawn as qvm frame draws it; the window is centred above the strip', async () => {
     await p.waitLine('Frame 1: 000001');
+    AT = await boxOf(p, 'player');
+    const strip = await boxOf(p, 'strip');
+    checkEqual([AT.x, AT.y], [(1024 - W) / 2, Math.floor((768 - strip.height - H) / 2)], 'the window\'s place');
     const last = fs.readFileSync(movie).indexOf(0xff);
     // The inactive record comes before the first frame, so it is echoed as
     // part of the header.
@@ -92,11 +104,11 @@ async function playback(browser) {
 
   cases.push(['clicks: outside the region nothing, inside it the next frames', async () => {
     const from = p.lines.length;
-    await p.page.mouse.click(AT + 100, AT + 120);  // below the region
-    await p.page.mouse.click(AT + 61, AT + 50);    // just right of it
+    await p.page.mouse.click(AT.x + 100, AT.y + 120);  // below the region
+    await p.page.mouse.click(AT.x + 61, AT.y + 50);    // just right of it
     await sleep(200);
     checkEqual(p.lines.slice(from), [], 'lines after clicks outside the region');
-    await p.page.mouse.click(AT + 60, AT + 80);    // its bottom-right corner counts
+    await p.page.mouse.click(AT.x + 60, AT.y + 80);    // its bottom-right corner counts
     await p.waitLine('Frame 3: 000003', from);
     checkEqual(p.lines.slice(from), ['Frame 2: 000002', 'Frame 3: 000003'], 'after the click');
     await expectPicture(p, frames[3], 'frame 3');
@@ -128,7 +140,7 @@ async function playback(browser) {
   cases.push(['F1 draws the banner with its text, right end 80 pixels from the picture\'s edge; F1 again takes it away', async () => {
     let from = p.lines.length;
     await press(p, 'F1', 'Frame 1: 000001', from);
-    const shot = await p.picture(AT, AT, W, H);
+    const shot = await p.picture(AT.x, AT.y, W, H);
     const red = (x, y) => shot.pixel(x, y).join() === '255,0,0';
     check(red(W - 81, 6) && !red(W - 79, 6), 'the banner ends 80 pixels left of the right edge');
     let white = 0;
@@ -165,7 +177,7 @@ async function playback(browser) {
 
   cases.push(['the close area ends the movie; the end screen plays it again', async () => {
     await p.page.waitForFunction(() => !document.querySelector('.box'), { timeout: 5000 });
-    await p.page.mouse.click(AT + W - 10, AT + 10);
+    await p.page.mouse.click(AT.x + W - 10, AT.y + 10);
     checkEqual(await endText(p), ['', 'The movie has ended.'], 'the end screen');
     checkEqual(await exitCode(p), 0, 'the exit code');
     const from = p.lines.length;
@@ -203,16 +215,17 @@ async function playback(browser) {
     await q.waitLine('Frame 0: 000000');
     checkEqual(q.lines[0].trim() + ' ' + q.lines[1], 'WindowText "Filled" ScreenFill=2', 'header echo');
     check(q.lines.includes('Scale=2500  StackWid=400  MaxFrameHgt=150 '), 'Scale 2500: ' + q.lines.join(' | '));
-    // Scale 2.5: the picture is 1000 x 375 from y 162. Movie (15, 50) is
-    // screen (37, 287), left of the region; (25, 50) is inside it.
+    // Scale 2.5: the picture is 1000 x 375, centred above the strip. Movie
+    // (15, 50) is screen (37, top + 125), left of the region; (25, 50) is inside it.
+    const top = Math.floor((700 - (await boxOf(q, 'strip')).height - 375) / 2);
     const from = q.lines.length;
-    await q.page.mouse.click(37, 162 + 125);
+    await q.page.mouse.click(37, top + 125);
     await sleep(200);
     checkEqual(q.lines.slice(from), [], 'a click left of the region');
-    await q.page.mouse.click(63, 162 + 125);
+    await q.page.mouse.click(63, top + 125);
     await q.waitLine('Frame 1: 000001', from);
     const shot = await q.picture(0, 0, 1000, 700);
-    checkEqual(shot.pixel(500, 100), [0, 0, 0], 'black above the picture');
+    checkEqual(shot.pixel(500, top - 10), [0, 0, 0], 'black above the picture');
     check(shot.pixel(500, 400).join() !== '0,0,0', 'the picture fills the width');
     await q.close();
   }]);
@@ -227,11 +240,13 @@ async function start(browser) {
   const movie = qvm.build('start', [[frame(0), 'click 0,30,399,149'], [frame(1), 'click 0,30,399,149']], HEADER);
   const url = writePage('start', movie);
   const cases = [];
-  const splashAt = { x: (1024 - 560) >> 1, y: (768 - 500) >> 1 };
 
   // How the splash is let go: [what, the action, whether frame 0 follows].
   const dismissals = [
-    ['a click', (p) => p.page.mouse.click(splashAt.x + 280, splashAt.y + 250), true],
+    ['a click', async (p) => {
+      const at = await boxOf(p, 'splash');
+      await p.page.mouse.click(at.x + 280, at.y + 250);
+    }, true],
     ['the Right arrow', (p) => p.page.keyboard.press('ArrowRight'), true],
     ['Enter, Space and Left do nothing', async (p) => {
       for (const k of ['Enter', 'Space', 'ArrowLeft']) await p.page.keyboard.press(k);
@@ -241,6 +256,8 @@ async function start(browser) {
     cases.push([`the splash, then ${what}`, async () => {
       const p = await Page.open(browser, url);
       await waitSplash(p);
+      const splashAt = await boxOf(p, 'splash');
+      checkEqual([splashAt.width, splashAt.height], [560, 500], 'the splash at its own size');
       const splash = await p.picture(splashAt.x, splashAt.y, 560, 500);
       checkEqual(splash.pixel(3, 3), [200, 255, 200], 'the splash background');
       let dark = 0;
@@ -285,11 +302,11 @@ async function start(browser) {
     await p.close();
   }]);
 
-  cases.push(['#go: frame 0 at once, the splash left beneath it', async () => {
+  cases.push(['#go: frame 0 at once, and the movie alone', async () => {
     const p = await Page.open(browser, url + '#go');
     await p.waitLine('Frame 0: 000000');
     await expectPicture(p, qvm.frame(movie, 0), 'frame 0');
-    check(await p.evaluate(() => document.getElementById('splash').style.display !== 'none'), 'the splash stays');
+    check(await p.evaluate(() => document.getElementById('splash').style.display === 'none'), 'the splash is gone');
     await p.close();
   }]);
 
@@ -325,14 +342,15 @@ async function start(browser) {
     }, ['Exiting...', 'Bad .QVM file1'], null],
     ['a movie whose second frame has lost its row list', async () => {
       const data = fs.readFileSync(movie);
-      const at = data.indexOf('~000001');
-      const list = data.indexOf('$', at);
+      const rec = data.indexOf('~000001');
+      const list = data.indexOf('$', rec);
       data[list] = 'X'.charCodeAt(0);
       const broken = path.join(dir, 'Broken.QVM');
       fs.writeFileSync(broken, data);
       const p = await Page.open(browser, writePage('broken', broken) + '#go');
       await p.waitLine('Frame 0: 000000');
-      await p.page.mouse.click(AT + 100, AT + 100);
+      const at = await boxOf(p, 'player');
+      await p.page.mouse.click(at.x + 100, at.y + 100);
       return p;
     }, ['The movie cannot be played', 'FormatError24'], 'FormatError24'],
   ];

@@ -21,7 +21,8 @@ struct Bytes {
   int64_t size;
 };
 std::map<std::string, Bytes> g_files;  // by path, as the page named them
-std::string g_module_name = "/page/QV_MoviePlayer.html";
+// A page has no program file of its own: an empty stand-in without a marker.
+const char kNoModule[] = "/page/QV_MoviePlayer.html";
 
 std::string BareName(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -63,8 +64,6 @@ namespace web {
 
 void AddFile(const char* path, uint8_t* data, int64_t size) { g_files[path] = {data, size}; }
 
-void SetModuleFile(const char* path) { g_module_name = path; }
-
 // A movie's stack is sorted for the page's size, which scatters a frame's
 // rows over all of it; in the order the frames name them, a jump reads runs
 // of rows. Left as it is when anything does not fit.
@@ -84,12 +83,14 @@ void PutRowsInPlayOrder(const MovieSource& m) {
 
 namespace platform {
 
-// A page has no program file of its own: a player handed to the viewer is
-// the module file (and its appended movie is found as the player finds it);
-// otherwise an empty stand-in without a marker, so the movie is looked for in
-// the current directory.
+// A player handed to the viewer among the files is the module file, so its
+// appended movie is found as the player finds it; otherwise the stand-in, so
+// the movie is looked for in the current directory.
 int module_file_name(char* buf, int size) {
-  return std::snprintf(buf, size_t(size), "%s", g_module_name.c_str());
+  for (const auto& [path, bytes] : g_files) {
+    if (Matches("*.exe", BareName(path).c_str())) return std::snprintf(buf, size_t(size), "%s", path.c_str());
+  }
+  return std::snprintf(buf, size_t(size), "%s", kNoModule);
 }
 
 int current_directory(char* buf, int size) { return std::snprintf(buf, size_t(size), "/movie"); }
@@ -121,8 +122,16 @@ const uint8_t* map_file(const char* path, int64_t size) {
 // The bytes belong to the page's file for as long as the movie plays.
 void unmap_file(const uint8_t*, int64_t) {}
 
-// The page holds one movie, so the locator never has a choice to offer: the
-// dialog is cancelled as the viewer would cancel it, the pattern left in place.
-void choose_movie_file(const char*, const char*, char*, int) {}
+// Several movie files dropped together: the page has no dialog to offer, so
+// the first of them by name is the viewer's choice.
+void choose_movie_file(const char* pattern, const char*, char* file, int size) {
+  for (const auto& [path, bytes] : g_files) {
+    if (Matches(pattern, BareName(path).c_str())) {
+      std::snprintf(file, size_t(size), "%s", BareName(path).c_str());
+      return;
+    }
+  }
+  std::snprintf(file, size_t(size), "%s", pattern);
+}
 
 }  // namespace platform

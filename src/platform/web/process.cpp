@@ -6,9 +6,45 @@
 #include <utility>
 #include <vector>
 
+#include <emscripten/emscripten.h>
+
 #include "platform/platform.h"
-#include "platform/web/bridge.h"
 #include "platform/web/web_shell.h"
+
+// Each call of the page is written once, here beside its C++ caller: the
+// page's boot runtime (page/boot.js) carries it out. Texts are UTF-8 in the
+// module's memory; sizes are device pixels.
+
+// Ends the movie and unwinds every C++ caller up to the page's entry, which
+// knows the exception by name. A tag is written without a line end; it is the
+// movie's last line.
+EM_JS(void, qv_js_exit, (int code), {
+  var stdout = FS.getStream(1);
+  if (stdout && stdout.tty) stdout.tty.ops.flush(stdout.tty);
+  if (Module.qvOutputLine) out(Module.qvOutputLine);
+  Module.qvOutputLine = "";
+  Module.qvPage.exit(code);
+  throw "unwind";
+});
+EM_JS(void, qv_js_message_box, (const char* text, const char* caption, int failure), {
+  Module.qvPage.messageBox(UTF8ToString(text), UTF8ToString(caption), failure);
+});
+// Whole lines go to the console; a line not yet ended waits for the rest.
+EM_JS(void, qv_js_write_output, (const char* text), {
+  var lines = ((Module.qvOutputLine || "") + UTF8ToString(text)).split("\n");
+  Module.qvOutputLine = lines.pop();
+  lines.forEach(function(line) { out(line); });
+});
+// Later turns of the event loop: qv_run_task once, qv_run_timer(id) after ms.
+EM_JS(void, qv_js_queue_task, (), { Module.qvPage.later("qv_run_task"); });
+EM_JS(void, qv_js_set_timer, (int32_t id, int32_t ms), { Module.qvPage.after(ms, "qv_run_timer", id); });
+EM_JS(double, qv_js_now_ms, (), { return performance.now(); });
+// The page's area for the movie: the browser window less the control strip.
+EM_JS(void, qv_js_screen, (int32_t* w, int32_t* h), {
+  var s = Module.qvPage.screen();
+  HEAP32[w >> 2] = s.width;
+  HEAP32[h >> 2] = s.height;
+});
 
 namespace {
 
@@ -44,6 +80,7 @@ void message_box(const char* text, const char* caption, Box box) {
 void exit_process(int code) {
   std::fflush(stdout);
   qv_js_exit(code);
+  __builtin_unreachable();  // the page's exit throws to unwind every caller
 }
 
 // A page cannot block its only thread: a sleep returns at once. The clock

@@ -2,6 +2,7 @@
 // memory of the module. A picture reaches the page as 32-bit RGBA rows put
 // into a page canvas; the core says which rows changed since the last draw,
 // and only those are converted and put, a band of rows at a time.
+#include <emscripten/emscripten.h>
 #include <wasm_simd128.h>
 
 #include <cstdlib>
@@ -10,12 +11,26 @@
 
 #include "platform/pixel_rows.h"
 #include "platform/platform.h"
-#include "platform/web/bridge.h"
 #include "platform/web/web_shell.h"
+
+// Rows top .. top + rows - 1 of an RGBA picture of w x h at pixels, put at
+// (x, y) of the window canvas (page/drawing.js).
+EM_JS(void, qv_js_put, (const uint8_t* pixels, int32_t w, int32_t h, int32_t x, int32_t y, int32_t top, int32_t rows), {
+  Module.qvPage.drawing.put(HEAPU8, pixels, w, h, x, y, top, rows);
+});
+// The banner's text: its width, and its picture, white on red, as RGBA rows
+// of that width and kBannerHgt rows into rgba.
+EM_JS(int32_t, qv_js_banner_width, (const char* text), {
+  return Module.qvPage.drawing.bannerWidth(UTF8ToString(text));
+});
+EM_JS(void, qv_js_banner_render, (uint8_t* rgba, int32_t w, int32_t h, const char* text), {
+  Module.qvPage.drawing.bannerRender(HEAPU8, rgba, w, h, UTF8ToString(text));
+});
 
 namespace {
 
 constexpr int32_t kRowBytes = platform::kCanvasWid * 3;
+constexpr int32_t kBannerHgt = 16;
 
 int32_t Clip(int32_t v, int32_t limit) { return v < 0 ? 0 : v > limit ? limit : v; }
 
@@ -103,8 +118,23 @@ void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_
 
 int32_t banner_text_width(Canvas, const char* text) { return qv_js_banner_width(text); }
 
+// The page draws the text; its pixels are clipped to the canvas here.
 int32_t draw_banner_text(Canvas canvas, int32_t x, int32_t y, const char* text) {
-  return qv_js_banner_draw(canvas.pixels, x, y, text);
+  const int32_t w = qv_js_banner_width(text);
+  if (w <= 0) return 0;
+  std::vector<uint8_t> rgba(size_t(w) * kBannerHgt * 4);
+  qv_js_banner_render(rgba.data(), w, kBannerHgt, text);
+  const int32_t x0 = Clip(x, kCanvasWid), x1 = Clip(x + w, kCanvasWid);
+  for (int32_t row = 0; row < kBannerHgt; ++row) {
+    const int32_t cy = y + row;
+    if (cy < 0 || cy >= kCanvasHgt) continue;
+    for (int32_t cx = x0; cx < x1; ++cx) {
+      const uint8_t* s = rgba.data() + (size_t(row) * w + (cx - x)) * 4;
+      uint8_t* d = canvas.pixels + size_t(cy) * kRowBytes + size_t(cx) * 3;
+      d[0] = s[2], d[1] = s[1], d[2] = s[0];
+    }
+  }
+  return kBannerHgt;
 }
 
 void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h,

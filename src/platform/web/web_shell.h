@@ -11,7 +11,6 @@ namespace web {
 
 // The page's files are the page's own memory, which the player may rewrite.
 void AddFile(const char* path, uint8_t* data, int64_t size);
-void SetModuleFile(const char* path);
 void PutRowsInPlayOrder(const MovieSource& movie);
 
 void RunTask();
