@@ -36,7 +36,7 @@ add_custom_target(qv_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_page.html)
 # built first (scripts/test does); puppeteer-core comes from tests/web's lock.
 set(QVM_NATIVE "${CMAKE_SOURCE_DIR}/build/native/qvm" CACHE FILEPATH "native qvm for the page tests")
 set(PLAYER_EXE "${CMAKE_SOURCE_DIR}/build/win32/QV_MoviePlayer.exe" CACHE FILEPATH "the player for the viewer test")
-foreach(group playback start)
+foreach(group playback start controls)
   add_test(NAME page_${group}
     COMMAND node ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs ${group} ${QVM_NATIVE}
             ${CMAKE_BINARY_DIR}/qv_page.html ${PLAYER_EXE})

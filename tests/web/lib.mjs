@@ -182,14 +182,15 @@ export async function launch(extraArgs = []) {
 // A page with its console lines kept in order, as the exe's stdout.
 export class Page {
   // beforeLoad runs in the page before any of its scripts.
-  static async open(browser, url, { width = 1024, height = 768, beforeLoad = null } = {}) {
+  // touch: a phone's screen, touch events and all.
+  static async open(browser, url, { width = 1024, height = 768, beforeLoad = null, touch = false } = {}) {
     const p = new Page();
     p.page = await browser.newPage();
     p.lines = [];
     p.errors = [];
     p.page.on('console', (m) => { if (m.type() === 'log') p.lines.push(m.text()); });
     p.page.on('pageerror', (e) => p.errors.push(e.message));
-    await p.page.setViewport({ width, height });
+    await p.page.setViewport({ width, height, hasTouch: touch, isMobile: touch });
     if (beforeLoad) await p.page.evaluateOnNewDocument(beforeLoad);
     await p.page.goto(url);
     return p;

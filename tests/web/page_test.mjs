@@ -4,7 +4,8 @@
 //
 // Usage: node page_test.mjs GROUP QVM PAGE_PLAYER [PLAYER_EXE]
 //   GROUP: playback (frames, keys, clicks, banner, inactive look, looping,
-//   fill mode 2) or start (splash, #go, the viewer, damaged movies)
+//   fill mode 2), start (splash, #go, the viewer, damaged movies) or controls
+//   (the strip, seeking, touch, hints)
 import fs from 'node:fs';
 import path from 'node:path';
 import { Page, Picture, Qvm, check, checkEqual, launch, runCases, sleep, tempDir } from './lib.mjs';
@@ -367,6 +368,189 @@ async function start(browser) {
   await runCases(cases);
 }
 
+// ---------------------------------------------------------------- controls
+
+// The strip's state as a viewer (or a screen reader) finds it.
+function stripState(p) {
+  return p.evaluate(() => {
+    const t = document.getElementById('track');
+    return { frame: Number(t.getAttribute('aria-valuenow')), text: t.getAttribute('aria-valuetext'),
+             play: document.getElementById('play').getAttribute('aria-label'),
+             live: document.getElementById('live').textContent,
+             faded: document.getElementById('strip').classList.contains('faded') };
+  });
+}
+
+async function waitState(p, test, what) {
+  const end = Date.now() + 5000;
+  let st;
+  while (Date.now() < end) {
+    st = await stripState(p);
+    if (test(st)) return st;
+    await sleep(30);
+  }
+  check(false, `${what}: the strip shows ${JSON.stringify(st)}`);
+}
+
+async function controls(browser) {
+  // 30 frames; 5 and 20 wait for a click in (20, 40)-(60, 80).
+  const STOPS = [5, 20];
+  const movie = qvm.build('strip', Array.from({ length: 30 }, (_, n) =>
+    [frame(n), STOPS.includes(n) ? 'click 20,40,60,80' : 40]), HEADER);
+  const url = writePage('strip', movie);
+  const cases = [];
+
+  const p = await Page.open(browser, url + '#go&controls=on');
+  cases.push(['the ticks mark the frames that wait; a click on the strip seeks to that exact frame', async () => {
+    await p.waitLine('Frame 5: 000005');
+    await p.page.click('#play');  // pause
+    await waitState(p, (s) => s.play === 'Play', 'paused');
+    const ticks = await p.evaluate(() => [...document.querySelectorAll('#ticks i')].map((t) => Number(t.dataset.frame)));
+    checkEqual(ticks, STOPS, 'the ticks');
+    const track = await boxOf(p, 'track');
+    for (const n of STOPS) {
+      const tick = await p.evaluate((n) => document.querySelector(`#ticks i[data-frame="${n}"]`).getBoundingClientRect().left + 1, n);
+      check(Math.abs(tick - (track.x + track.width * n / 29)) < 2, `the tick of frame ${n} at ${tick}`);
+    }
+    for (const n of [17, 0, 29, 3]) {
+      const from = p.lines.length;
+      await p.page.mouse.click(track.x + Math.min(track.width * n / 29, track.width - 1), track.y + track.height / 2);
+      await p.waitLine(`Frame ${n}: ${String(n).padStart(6, '0')}`, from);
+      await waitState(p, (s) => s.frame === n && s.text === `frame ${n} of 29`, `after seeking to ${n}`);
+      await expectPicture(p, qvm.frame(movie, n), `frame ${n}`);
+    }
+  }]);
+
+  cases.push(['dragging shows the frame under the pointer; the slider takes keys', async () => {
+    const track = await boxOf(p, 'track');
+    await p.page.mouse.move(track.x + 2, track.y + 18);
+    await p.page.mouse.down();
+    await p.page.mouse.move(track.x + track.width * 10 / 29, track.y + 18, { steps: 4 });
+    checkEqual(await p.evaluate(() => document.getElementById('bubble').textContent), 'frame 10 / 29', 'the bubble');
+    await p.page.mouse.up();
+    await waitState(p, (s) => s.frame === 10, 'after the drag');
+    // [key, the frame it goes to] with the slider focused.
+    for (const [key, n] of [['ArrowRight', 11], ['ArrowLeft', 10], ['PageDown', 29], ['Home', 0], ['End', 29], ['PageUp', 0]]) {
+      await p.page.keyboard.press(key);
+      await waitState(p, (s) => s.frame === n, `${key}`);
+    }
+  }]);
+
+  cases.push(['the buttons: step back and forward while paused, forward past a click stop while playing, back to frame 0', async () => {
+    // [button, the frame line it writes]
+    await p.evaluate(() => document.activeElement.blur());
+    for (const [id, line] of [['to-start', 'Frame 0: 000000'], ['step-forward', 'Frame 1: 000001'],
+                              ['step-back', 'Frame 0: 000000']]) {
+      const from = p.lines.length;
+      await p.page.click('#' + id);
+      await p.waitLine(line, from);
+    }
+    await p.page.keyboard.press('Home');
+    await p.page.click('#play');  // plays on, to the click stop at 5
+    await p.waitLine('Frame 5: 000005');
+    await waitState(p, (s) => s.live === 'The movie waits for your click', 'the announcement');
+    const from = p.lines.length;
+    await p.page.click('#step-forward');
+    await p.waitLine('Frame 6: 000006', from);
+  }]);
+
+  cases.push(['the hint outlines the click region after 5 s of waiting; #hints=off shows none', async () => {
+    for (const [hints, shown] of [['', true], ['&hints=off', false]]) {
+      const q = await Page.open(browser, url + '#go&frame=20' + hints);
+      await q.waitLine('Frame 20: 000020');
+      await waitState(q, (s) => s.live === 'The movie waits for your click', 'the announcement');
+      checkEqual(await q.evaluate(() => document.getElementById('hint').hidden), true, 'no hint at once');
+      await sleep(5300);
+      checkEqual(await q.evaluate(() => !document.getElementById('hint').hidden), shown, `the hint ${hints}`);
+      if (shown) {
+        const hint = await boxOf(q, 'hint'), pic = await boxOf(q, 'player');
+        checkEqual([hint.x - pic.x, hint.y - pic.y, hint.width, hint.height], [20, 40, 41, 41], 'the hint\'s place');
+      }
+      await q.close();
+    }
+  }]);
+
+  cases.push(['touch: a tap shows the strip and never pauses; a tap in the region is the click; a double tap steps while paused', async () => {
+    const q = await Page.open(browser, url + '#go', { width: 390, height: 844, touch: true });
+    await q.waitLine('Frame 5: 000005');
+    await waitState(q, (s) => s.faded, 'the strip fades');
+    const pic = await boxOf(q, 'player'), k = pic.width / W;
+    let from = q.lines.length;
+    await q.page.touchscreen.tap(pic.x + 200 * k, pic.y + 120 * k);
+    const st = await waitState(q, (s) => !s.faded, 'the strip after a tap');
+    checkEqual(st.play, 'Pause', 'still playing');
+    await sleep(400);
+    checkEqual(q.lines.slice(from), [], 'lines after a tap outside the region');
+    await q.page.touchscreen.tap(pic.x + 40 * k, pic.y + 60 * k);
+    await q.waitLine('Frame 6: 000006', from);
+    await q.page.tap('#play');
+    await waitState(q, (s) => s.play === 'Play', 'paused');
+    await sleep(400);
+    await q.page.tap('#to-start');
+    await q.waitLine('Frame 0: 000000', from);
+    for (const [x, line] of [[W - 20, 'Frame 1: 000001'], [20, 'Frame 0: 000000']]) {
+      from = q.lines.length;
+      await q.page.touchscreen.tap(pic.x + x * k, pic.y + 100 * k);
+      await q.page.touchscreen.tap(pic.x + x * k, pic.y + 100 * k);
+      await q.waitLine(line, from);
+      await sleep(400);
+    }
+    await q.close();
+  }]);
+
+  cases.push(['a click in the title strip\'s drag area does not pass a frame that waits anywhere', async () => {
+    const strip = writePage('drag', qvm.build('drag', [[Picture.of(300, 150, () => [9, 9, 9]), 'click 0,0,299,149'],
+      [Picture.of(300, 150, () => [9, 9, 9]), 40]], ['TitleBarHeight 24', 'CloseRightEdge 24']));
+    const q = await Page.open(browser, strip + '#go');
+    await q.waitLine('Frame 0: 000000');
+    const pic = await boxOf(q, 'player');
+    const from = q.lines.length;
+    await q.page.mouse.click(pic.x + 150, pic.y + 10);
+    await sleep(300);
+    checkEqual(q.lines.slice(from), [], 'lines after a click in the drag area');
+    await q.page.mouse.click(pic.x + 150, pic.y + 60);
+    await q.waitLine('Frame 1: 000001', from);
+    await q.close();
+  }]);
+
+  // [viewport, touch, fill mode]: the strip below the picture, never over it.
+  const layouts = [];
+  for (const [w, h, touch] of [[1280, 800, false], [800, 600, false], [390, 844, true]]) {
+    for (const fill of [0, 1, 2]) layouts.push([w, h, touch, fill]);
+  }
+  const fills = {};
+  cases.push([`the strip never covers the picture: fill modes 0, 1, 2 at ${layouts.filter((l) => !l[3]).map((l) => l[0] + 'x' + l[1]).join(', ')}`, async () => {
+    for (const [w, h, touch, fill] of layouts) {
+      fills[fill] = fills[fill] || writePage('fill' + fill, qvm.build('fill' + fill,
+        [[Picture.of(800, 600, (x, y) => [x % 256, y % 256, 99]), 'click 0,0,9,9']], [`ScreenFill=${fill}`, 'SplashText', '040 Wide', 'EndSplashText']));
+      const q = await Page.open(browser, fills[fill] + (fill === 0 ? '' : '#go'), { width: w, height: h, touch });
+      const what = `${w}x${h} fill ${fill}`;
+      if (fill === 0) {
+        await waitSplash(q);
+        const splash = await boxOf(q, 'splash'), strip = await boxOf(q, 'strip');
+        check(splash.x >= 0 && splash.x + splash.width <= w + 0.5 && splash.y + splash.height <= strip.y + 0.5,
+              `${what}: the splash fits the page: ${JSON.stringify(splash)}`);
+        await q.page.mouse.click(splash.x + 10, splash.y + 10);
+      }
+      await q.waitLine('Frame 0: 000000');
+      const pic = await boxOf(q, 'player'), strip = await boxOf(q, 'strip');
+      // The page clips the window to its area: fill mode 1's is a pixel larger.
+      const area = await boxOf(q, 'screen');
+      check(area.y + area.height <= strip.y + 0.5 && pic.x >= 0 && Math.min(pic.x + pic.width, area.width) <= w + 0.5 &&
+            Math.min(pic.y + pic.height, area.y + area.height) <= strip.y + 0.5,
+            `${what}: the picture ${JSON.stringify(pic)} and the strip ${JSON.stringify(strip)}`);
+      check(strip.y + strip.height <= h + 0.5 && strip.width === w, `${what}: the strip on the page: ${JSON.stringify(strip)}`);
+      const small = await q.evaluate(() => [...document.querySelectorAll('#strip button, #track')]
+        .map((b) => b.getBoundingClientRect()).filter((b) => b.width < 24 || b.height < 24).length);
+      checkEqual(small, 0, `${what}: controls smaller than 24 x 24`);
+      await q.close();
+    }
+  }]);
+
+  await runCases(cases);
+  await p.close();
+}
+
 // Drops a file onto the viewer as a file manager would.
 async function drop(p, file) {
   const bytes = fs.readFileSync(file).toString('base64');
@@ -381,7 +565,7 @@ async function drop(p, file) {
 
 const browser = await launch();
 try {
-  await ({ playback, start })[group](browser);
+  await ({ playback, start, controls })[group](browser);
 } finally {
   await browser.close();
 }

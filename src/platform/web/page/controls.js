@@ -53,7 +53,7 @@ QvPage.controls = (function (page) {
     }
     var max = last(), label = 'frame ' + state.frame + ' of ' + max;
     setLabel($('play'), state.playing ? 'Pause' : 'Play');
-    $('play').textContent = state.playing ? '\u275a\u275a' : '\u25b6';
+    $('play').classList.toggle('playing', state.playing);
     $('step-back').disabled = state.playing;
     $('loop').setAttribute('aria-pressed', String(state.looping));
     $('banner').setAttribute('aria-pressed', String(state.banner));
@@ -61,7 +61,8 @@ QvPage.controls = (function (page) {
     track.setAttribute('aria-valuenow', state.frame);
     track.setAttribute('aria-valuetext', label);
     $('fill').style.width = (max ? state.frame / max * 100 : 0) + '%';
-    $('readout').textContent = state.frame + ' / ' + max + '  ' + clock(state.timeMs) + ' / ' + clock(state.totalMs);
+    $('readout').textContent = state.frame + ' / ' + max;
+    $('time').textContent = clock(state.timeMs) + ' / ' + clock(state.totalMs);
     announce(state.shown && state.waiting, state.frame);
     postState(!state.shown ? 'splash' : state.waiting ? 'waiting' : state.playing ? 'playing' : 'paused', state.frame);
   }
@@ -282,8 +283,10 @@ QvPage.controls = (function (page) {
     }
     $('help-close').addEventListener('click', function () { toggleHelp(false); });
     document.addEventListener('fullscreenchange', fullChanged);
+    // The strip wraps onto more rows on a narrow page: the area follows it.
     placeStrip();
-    window.addEventListener('resize', function () { placeStrip(); placeHint(); postSize(); });
+    if (mode !== 'off') new ResizeObserver(function () { placeStrip(); page.relayout(); }).observe(strip);
+    window.addEventListener('resize', function () { placeHint(); postSize(); });
     window.addEventListener('message', function (e) {
       var d = e.data;
       if (e.source === window.parent && d && COMMANDS[d.type]) COMMANDS[d.type](d);
