@@ -513,6 +513,49 @@ async function controls(browser) {
     await q.close();
   }]);
 
+  cases.push(['axe finds no serious or critical violations: playing, waiting, paused with the key help open', async () => {
+    const axe = path.join(path.dirname(new URL(import.meta.url).pathname), 'node_modules/axe-core/axe.min.js');
+    const q = await Page.open(browser, url + '#go');
+    await q.page.addScriptTag({ path: axe });
+    const steps = [['playing', async () => {}], ['waiting', () => q.waitLine('Frame 5: 000005')],
+                   ['paused, help open', async () => { await q.page.click('#play'); await q.page.keyboard.press('?'); }]];
+    for (const [i, [what, step]] of steps.entries()) {
+      await step();
+      // The strip in full view: a strip fading out has no contrast to check.
+      await q.page.mouse.move(5 + i, 5);
+      await sleep(500);
+      const found = await q.evaluate(async () => (await axe.run(document)).violations
+        .filter((v) => v.impact === 'serious' || v.impact === 'critical').map((v) => v.id + ': ' + v.nodes.map((n) => n.target).join(' ')));
+      checkEqual(found, [], `violations while ${what}`);
+    }
+    checkEqual(await q.evaluate(() => ['play', 'loop', 'help-button'].map((id) => {
+      const b = document.getElementById(id);
+      return b.getAttribute('aria-label') + ' ' + (b.getAttribute('aria-pressed') || b.getAttribute('aria-expanded'));
+    })), ['Play null', 'Looping false', 'Keys true'], 'the labels follow the state');
+    await q.close();
+  }]);
+
+  // [what, before the page's scripts, what the button leaves]
+  const fullscreens = [
+    ['the Fullscreen API', null, () => !!document.fullscreenElement],
+    ['a full window where the API is missing', () => {
+      delete Element.prototype.requestFullscreen;
+      Object.defineProperty(Document.prototype, 'fullscreenEnabled', { get: () => false });
+    }, () => document.documentElement.classList.contains('full-window')],
+  ];
+  for (const [what, beforeLoad, on] of fullscreens) {
+    cases.push([`fullscreen: ${what}, and back`, async () => {
+      const q = await Page.open(browser, url + '#go', { beforeLoad });
+      await q.waitLine('Frame 0: 000000');
+      for (const [label, expected] of [['Leave full screen', true], ['Full screen', false]]) {
+        await q.page.click('#full');
+        await q.page.waitForFunction((l) => document.getElementById('full').getAttribute('aria-label') === l, { timeout: 3000 }, label);
+        checkEqual(await q.evaluate(on), expected, `${what}: ${label}`);
+      }
+      await q.close();
+    }]);
+  }
+
   // [viewport, touch, fill mode]: the strip below the picture, never over it.
   const layouts = [];
   for (const [w, h, touch] of [[1280, 800, false], [800, 600, false], [390, 844, true]]) {
