@@ -3,6 +3,7 @@
 // headless Chromium whose console lines are followed as the exe's stdout is.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
@@ -228,6 +229,22 @@ export class Page {
     return readPng(Buffer.from(await this.page.screenshot({ clip: { x, y, width, height } })));
   }
   async evaluate(fn, ...args) { return this.page.evaluate(fn, ...args); }
+}
+
+// The files of dir from a web server on the loopback address; "/" + name.
+export async function serve(dir) {
+  const server = http.createServer((req, res) => {
+    const file = path.join(dir, decodeURIComponent(new URL(req.url, 'http://x').pathname));
+    if (!file.startsWith(dir) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404, { 'Content-Type': 'text/plain' }).end('no such file');
+      return;
+    }
+    const body = fs.readFileSync(file);
+    res.writeHead(200, { 'Content-Length': body.length,
+                         'Content-Type': file.endsWith('.html') ? 'text/html' : 'application/octet-stream' }).end(body);
+  });
+  await new Promise((go) => server.listen(0, '127.0.0.1', go));
+  return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
 }
 
 export function sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }

@@ -8,7 +8,7 @@
 //   (the strip, seeking, touch, hints)
 import fs from 'node:fs';
 import path from 'node:path';
-import { Page, Picture, Qvm, check, checkEqual, launch, runCases, sleep, tempDir } from './lib.mjs';
+import { Page, Picture, Qvm, check, checkEqual, launch, runCases, serve, sleep, tempDir } from './lib.mjs';
 
 const [group, qvmPath, pagePlayer, exePath] = process.argv.slice(2);
 const dir = tempDir('qv-page-' + group);
@@ -330,6 +330,82 @@ async function start(browser) {
       await p.close();
     }]);
   }
+
+  cases.push(['#src=: a movie beside the viewer plays; an address that fails says why', async () => {
+    const site = await serve(dir);
+    try {
+      fs.mkdirSync(path.join(dir, 'movies'), { recursive: true });
+      fs.copyFileSync(movie, path.join(dir, 'movies', 'Beside.QVM'));
+      writePage('site-viewer', null);
+      const p = await Page.open(browser, site.url + 'site-viewer.html#src=movies/Beside.QVM&go');
+      await p.waitLine('Frame 0: 000000');
+      await expectPicture(p, qvm.frame(movie, 0), 'frame 0 of the fetched movie');
+      checkEqual(await p.evaluate(() => document.getElementById('progress').hidden), true, 'the progress once loaded');
+      await p.close();
+      const q = await Page.open(browser, site.url + 'site-viewer.html#src=movies/Missing.QVM');
+      checkEqual(await endText(q), ['The movie cannot be loaded', `The movie at ${site.url}movies/Missing.QVM cannot be loaded: the server answered 404 Not Found.`], 'the end screen');
+      await q.close();
+    } finally {
+      site.close();
+    }
+  }]);
+
+  cases.push(['embedded: the page tells its parent and takes its commands; keys only while it has the focus', async () => {
+    const site = await serve(dir);
+    try {
+      writePage('embedded', movie);
+      fs.writeFileSync(path.join(dir, 'parent.html'), '<!DOCTYPE html><title>Parent</title><input id="other">' +
+        '<iframe id="movie" src="embedded.html#go&controls=on" width="600" height="400"></iframe>' +
+        '<script>window.got = []; addEventListener("message", (e) => got.push(e.data));</script>');
+      const p = await Page.open(browser, site.url + 'parent.html');
+      const heard = (test, what, arg) => p.page.waitForFunction(test, { timeout: 10000 }, arg).catch(async () => {
+        check(false, `${what}: the parent heard ${JSON.stringify(await p.evaluate(() => got))}`);
+      });
+      await heard(() => got.some((m) => m.type === 'qv-ready'), 'ready');
+      const ready = await p.evaluate(() => got.find((m) => m.type === 'qv-ready'));
+      checkEqual(ready, { type: 'qv-ready', frames: 2, width: W, height: H, title: 'Page Test' }, 'the ready message');
+      const height = await p.evaluate(() => got.find((m) => m.type === 'qv-height'));
+      check(height && height.height > H && height.height < H + 100, 'the height it wants: ' + JSON.stringify(height));
+      await heard(() => got.some((m) => m.type === 'qv-state' && m.state === 'waiting' && m.frame === 0), 'waiting at frame 0');
+      // [command, the state the parent hears]
+      const commands = [[{ type: 'qv-pause' }, { state: 'paused', frame: 1 }],
+                        [{ type: 'qv-frame', frame: 0 }, { state: 'paused', frame: 0 }],
+                        [{ type: 'qv-play' }, { state: 'waiting', frame: 1 }]];
+      for (const [command, state] of commands) {
+        await p.evaluate((c) => { got.length = 0; document.getElementById('movie').contentWindow.postMessage(c, '*'); }, command);
+        await heard((s) => got.some((m) => m.type === 'qv-state' && m.state === s.state && m.frame === s.frame), JSON.stringify(command), state);
+      }
+      const frame = p.page.frames().find((f) => f.url().includes('embedded.html'));
+      await p.evaluate(() => document.getElementById('movie').contentWindow.postMessage({ type: 'qv-loop', on: true }, '*'));
+      await frame.waitForFunction(() => document.getElementById('loop').getAttribute('aria-pressed') === 'true', { timeout: 3000 });
+      // Space would pause it: with the parent's field focused, it is the parent's.
+      await p.page.focus('#other');
+      await p.evaluate(() => { got.length = 0; });
+      await p.page.keyboard.press('Space');
+      await sleep(300);
+      checkEqual(await p.evaluate(() => got.filter((m) => m.state === 'paused').length), 0, 'states after Space outside the frame');
+      await frame.focus('#track');
+      await p.page.keyboard.press('Space');
+      await heard(() => got.some((m) => m.state === 'paused'), 'paused by Space in the frame');
+      await p.close();
+    } finally {
+      site.close();
+    }
+  }]);
+
+  cases.push(['a frame of no size (0 x 0, 1 x 1, hidden) waits, and plays once it has a size', async () => {
+    const fill2 = writePage('nosize', qvm.build('nosize', [[frame(0), 'click 0,30,399,149']], ['ScreenFill=2']));
+    for (const style of ['width:0;height:0', 'width:1px;height:1px', 'display:none']) {
+      fs.writeFileSync(path.join(dir, 'nosize-parent.html'), `<!DOCTYPE html><title>Parent</title>` +
+        `<iframe id="movie" style="${style};border:0" src="${path.basename(fill2.slice(7))}#go"></iframe>`);
+      const p = await Page.open(browser, 'file://' + path.join(dir, 'nosize-parent.html'));
+      await sleep(1500);
+      await p.evaluate(() => { document.getElementById('movie').style.cssText = 'display:block;width:600px;height:400px'; });
+      await p.waitLine('Frame 0: 000000');
+      check(p.lines.some((l) => /^Scale=1500 /.test(l)), `${style}: laid out for 600 x 356: ` + p.lines.join(' | '));
+      await p.close();
+    }
+  }]);
 
   // Damaged movies: [what, how the movie reaches the page, the end screen].
   const damaged = [

@@ -64,7 +64,7 @@ QvPage.controls = (function (page) {
     $('readout').textContent = state.frame + ' / ' + max;
     $('time').textContent = clock(state.timeMs) + ' / ' + clock(state.totalMs);
     announce(state.shown && state.waiting, state.frame);
-    postState(!state.shown ? 'splash' : state.waiting ? 'waiting' : state.playing ? 'playing' : 'paused', state.frame);
+    postState(!state.shown ? 'splash' : !state.playing ? 'paused' : state.waiting ? 'waiting' : 'playing', state.frame);
   }
 
   function setLabel(el, text) { if (el.getAttribute('aria-label') !== text) el.setAttribute('aria-label', text); }
