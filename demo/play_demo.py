@@ -135,12 +135,13 @@ def run_imagemagick(args):
                              % (os.path.basename(args[0]), result.stderr.strip()))
 
 
-def page_shot(page, n, path):
-    """The page's player window at frame n, in headless Chromium."""
+def page_shot(page, n, path, *viewport):
+    """The page's player window at frame n, in headless Chromium; with a
+    viewport ("1280x800", and "touch" for a phone) the whole page."""
     script = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                           "tests", "web", "page_shot.mjs")
-    result = subprocess.run(["node", script, page, str(n), path], capture_output=True,
-                            text=True, timeout=120)
+    result = subprocess.run(["node", script, page, str(n), path] + list(viewport),
+                            capture_output=True, text=True, timeout=120)
     if result.returncode != 0:
         raise headless.Error("the page's screenshot failed: %s" % result.stderr.strip())
 
@@ -219,6 +220,11 @@ def play(exe, list_path, work_dir, page=None):
                 page_path = os.path.join(shots_dir, "page-%04d.png" % n)
                 page_shot(page, n, page_path)
                 shots.append(("frame %d, the page" % n, page_path))
+                for label, viewport in (("1280 x 800", ["1280x800"]),
+                                        ("390 x 844, touch", ["390x844", "touch"])):
+                    page_path = os.path.join(shots_dir, "page-%s.png" % viewport[0])
+                    page_shot(page, n, page_path, *viewport)
+                    shots.append(("the page at %s" % label, page_path))
             if n in click_frames:
                 x1, y1, x2, y2 = click_frames[n]
                 print("play_demo: frame %d waits for a click; clicking %d,%d"

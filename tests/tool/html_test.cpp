@@ -113,3 +113,12 @@ TEST_F(QvmHtml, ViewerHoldsNoMovieAndADamagedMovieIsRefused) {
   EXPECT_EQ(none.exit_code, 1);
   EXPECT_NE(none.err.find("--player"), std::string::npos) << none.err;
 }
+
+TEST_F(QvmHtml, APlayerWithAPlaceForItGetsFrameZeroAsAPoster) {
+  ASSERT_TRUE(WriteFile(dir_ / "player.html", std::string(kPlayer) + "<!--@QV_POSTER@-->"));
+  const std::string page = Page({dir_ / "Demo.QVM"});
+  EXPECT_EQ(Between(page, "<img id=\"qv-poster\" alt=\"\" ", " src="), "width=\"16\" height=\"12\"");
+  const std::string png = Unbase64(Between(page, "src=\"data:image/png;base64,", "\""));
+  EXPECT_EQ(png.substr(0, 4), "\x89PNG");
+  EXPECT_EQ(Page({"--viewer"}).find("qv-poster"), std::string::npos);
+}

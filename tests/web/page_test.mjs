@@ -303,9 +303,16 @@ async function start(browser) {
     await p.close();
   }]);
 
-  cases.push(['#go: frame 0 at once, and the movie alone', async () => {
-    const p = await Page.open(browser, url + '#go');
+  cases.push(['#go: the poster before the player is ready, then frame 0 and the movie alone', async () => {
+    const p = await Page.open(browser, url + '#go', { beforeLoad: () => {
+      document.addEventListener('DOMContentLoaded', () => {
+        const poster = document.getElementById('qv-poster');
+        window.posterAtLoad = { poster: !!poster && poster.getBoundingClientRect().width > 0, player: !!window.QvPage };
+      });
+    } });
     await p.waitLine('Frame 0: 000000');
+    checkEqual(await p.evaluate(() => window.posterAtLoad), { poster: true, player: false }, 'the page as it is read');
+    checkEqual(await p.evaluate(() => !!document.getElementById('qv-poster')), false, 'the poster once the movie shows');
     await expectPicture(p, qvm.frame(movie, 0), 'frame 0');
     check(await p.evaluate(() => document.getElementById('splash').style.display === 'none'), 'the splash is gone');
     await p.close();
@@ -664,6 +671,11 @@ async function controls(browser) {
       checkEqual(small, 0, `${what}: controls smaller than 24 x 24`);
       await q.close();
     }
+    const q = await Page.open(browser, fills[2] + '#go&controls=off', { width: 800, height: 600 });
+    await q.waitLine('Frame 0: 000000');
+    checkEqual([await q.evaluate(() => !!document.getElementById('strip')), (await boxOf(q, 'player')).height],
+               [false, 600], '#controls=off: no strip, the whole page');
+    await q.close();
   }]);
 
   await runCases(cases);

@@ -6,7 +6,9 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,9 +16,11 @@
 #include "movie/settings.h"
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
+#include "qvm/frame_render.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
+#include "qvm/png_io.h"
 
 namespace {
 
@@ -143,6 +147,45 @@ std::string MovieElement(const std::vector<PageFile>& files) {
          Base64(Gzip(files)) + "</script>";
 }
 
+// The page's poster: frame 0 as the player composes it, shrunk by a whole
+// factor to at most kPosterSide pixels a side (each pixel the mean of its
+// block), as a PNG of a few kilobytes the page shows, enlarged, at once.
+constexpr int32_t kPosterSide = 320;
+
+std::string PosterElement(const MovieFile& file) {
+  Picture frame;
+  try {
+    frame = RenderFrame(file, 0, false);
+  } catch (const std::runtime_error&) {
+    return "";  // a movie whose first frame cannot be shown shows no poster
+  }
+  const int32_t side = std::max(frame.width, frame.height);
+  const int32_t k = (side + kPosterSide - 1) / kPosterSide;
+  Picture small = MakePicture((frame.width + k - 1) / k, (frame.height + k - 1) / k);
+  for (int32_t y = 0; y < small.height; ++y) {
+    for (int32_t x = 0; x < small.width; ++x) {
+      uint32_t sum[3] = {0, 0, 0}, n = 0;
+      for (int32_t dy = 0; dy < k && y * k + dy < frame.height; ++dy) {
+        const uint8_t* row = frame.row(y * k + dy);
+        for (int32_t dx = 0; dx < k && x * k + dx < frame.width; ++dx, ++n) {
+          for (int c = 0; c < 3; ++c) sum[c] += row[(x * k + dx) * 3 + c];
+        }
+      }
+      for (int c = 0; c < 3; ++c) small.row(y)[x * 3 + c] = uint8_t((sum[c] + n / 2) / n);
+    }
+  }
+  char path[] = "/tmp/qvm-poster-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return "";
+  close(fd);
+  std::string error, png;
+  const bool written = WritePng(path, small, &error) && ReadWholeFile(path, &png);
+  std::remove(path);
+  if (!written) return "";
+  return "<img id=\"qv-poster\" alt=\"\" width=\"" + std::to_string(frame.width) + "\" height=\"" +
+         std::to_string(frame.height) + "\" src=\"data:image/png;base64," + Base64(png) + "\">";
+}
+
 void ReplaceOnce(std::string* page, const std::string& slot, const std::string& with) {
   const size_t at = page->find(slot);
   if (at == std::string::npos) throw std::runtime_error("the page player has no " + slot);
@@ -163,7 +206,7 @@ int RunHtml(int argc, char** argv) {
     throw std::runtime_error("cannot read the page player " + player +
                              " (build it with the web preset, or name it with --player)");
   }
-  std::string title = "QV Movie Viewer", movie;
+  std::string title = "QV Movie Viewer", movie, poster;
   size_t movie_bytes = 0;
   if (!viewer) {
     const MovieFile file = OpenMovieFile(args.plain[0]);
@@ -172,9 +215,12 @@ int RunHtml(int argc, char** argv) {
     for (const PageFile& f : files) movie_bytes += f.bytes.size();
     title = TitleOf(file.movie);
     movie = MovieElement(files);
+    poster = PosterElement(file);
   }
   ReplaceOnce(&page, "@QV_TITLE@", Escaped(title));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
+  // A page player made before posters has no place for one.
+  if (page.find("<!--@QV_POSTER@-->") != std::string::npos) ReplaceOnce(&page, "<!--@QV_POSTER@-->", poster);
   const std::string out = args.value("-o");
   WriteOutput(out, page);
   if (viewer) {

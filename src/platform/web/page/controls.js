@@ -51,6 +51,12 @@ QvPage.controls = (function (page) {
       page.call('qv_seek', n);
       return;
     }
+    if (mode !== 'off') showState();
+    announce(state.shown && state.waiting, state.frame);
+    postState(!state.shown ? 'splash' : !state.playing ? 'paused' : state.waiting ? 'waiting' : 'playing', state.frame);
+  }
+
+  function showState() {
     var max = last(), label = 'frame ' + state.frame + ' of ' + max;
     setLabel($('play'), state.playing ? 'Pause' : 'Play');
     $('play').classList.toggle('playing', state.playing);
@@ -63,8 +69,6 @@ QvPage.controls = (function (page) {
     $('fill').style.width = (max ? state.frame / max * 100 : 0) + '%';
     $('readout').textContent = state.frame + ' / ' + max;
     $('time').textContent = clock(state.timeMs) + ' / ' + clock(state.totalMs);
-    announce(state.shown && state.waiting, state.frame);
-    postState(!state.shown ? 'splash' : !state.playing ? 'paused' : state.waiting ? 'waiting' : 'playing', state.frame);
   }
 
   function setLabel(el, text) { if (el.getAttribute('aria-label') !== text) el.setAttribute('aria-label', text); }
@@ -224,7 +228,7 @@ QvPage.controls = (function (page) {
     var r = page.run, p = r.mod._qv_click_stops() >> 2, h = r.mod.HEAP32;
     stops = Array.prototype.slice.call(h, p + 1, p + 1 + h[p]);
     state = readState();
-    buildTicks();
+    if (mode !== 'off') buildTicks();
     if (state) {
       post({ type: 'qv-ready', frames: state.frames, width: state.width, height: state.height, title: document.title });
       postSize();

@@ -37,6 +37,12 @@ QvPage.drawing = (function (page) {
     return Math.round(hgt * cellRatio.ascent);
   }
 
+  // The poster stands for the movie until the player shows its first window.
+  function dropPoster() {
+    var box = page.$('poster-box');
+    if (box) box.remove();
+  }
+
   var d = {
     createWindow: function (title, x, y, w, h, rounded) {
       document.title = title;
@@ -56,6 +62,7 @@ QvPage.drawing = (function (page) {
       d.resizeWindow(w, h);
     },
     showWindow: function () {
+      dropPoster();
       page.run.window.style.display = 'block';
     },
     placeWindow: function (x, y) { page.run.window.style.left = css(x); page.run.window.style.top = css(y); },
@@ -120,6 +127,7 @@ QvPage.drawing = (function (page) {
       s.style.left = Math.max((area.width - w * scale / page.dpr()) / 2, 0) + 'px';
       s.style.top = Math.max((area.height - h * scale / page.dpr()) / 2, 0) + 'px';
       s.style.display = 'block';
+      dropPoster();
     },
     splashHide: function () { if (page.run.splash) page.run.splash.style.display = 'none'; },
     splashFill: function (w, h, c) {

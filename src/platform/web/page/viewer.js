@@ -33,13 +33,20 @@ QvPage.viewer = (function (page) {
 
   // The movie written into the page: its files one after another in one gzip
   // stream, inflated straight into the module's memory.
+  // Its progress shows on the poster.
   async function inflateInto(mod, packed, targets) {
-    var stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
-    var reader = stream.getReader(), i = 0, at = 0;
+    var stream = packed.pipeThrough(new DecompressionStream('gzip'));
+    var reader = stream.getReader(), i = 0, at = 0, done = 0, total = 0;
+    targets.forEach(function (t) { total += t.size; });
     for (;;) {
       var step = await reader.read();
       if (step.done) break;
       var v = step.value;
+      // The bar moves in steps of a percent, not for every piece.
+      if (total && Math.floor((done + v.length) * 100 / total) !== Math.floor(done * 100 / total)) {
+        page.setProgress((done + v.length) / total, 'Loading the movie');
+      }
+      done += v.length;
       while (v.length && i < targets.length) {
         var n = Math.min(v.length, targets[i].size - at);
         mod.HEAPU8.set(v.subarray(0, n), targets[i].ptr + at);
@@ -57,7 +64,8 @@ QvPage.viewer = (function (page) {
     var mod = r.mod, targets;
     if (files.packed) {
       targets = place(mod, files.list);
-      await inflateInto(mod, files.packed, targets);
+      await inflateInto(mod, await files.packed(), targets);
+      $('progress').hidden = true;
     } else {
       targets = place(mod, files.map(function (f) { return { name: f.name, size: f.bytes.length }; }));
       files.forEach(function (f, i) { mod.HEAPU8.set(f.bytes, targets[i].ptr); });
@@ -146,8 +154,9 @@ QvPage.viewer = (function (page) {
     var el = $('qv-movie');
     if (page.options.src) return fetchMovie(page.options.src);
     if (!el) return showViewer();
+    var packed = decode64(el.textContent);
     files = {
-      packed: decode64(el.textContent),
+      packed: async function () { return new Blob([packed]).stream(); },
       list: el.getAttribute('data-files').split('/').map(function (f) {
         var colon = f.lastIndexOf(':');
         return { name: decodeURIComponent(f.slice(0, colon)), size: Number(f.slice(colon + 1)) };
