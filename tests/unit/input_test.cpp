@@ -198,9 +198,9 @@ TEST_F(InputTest, ControlsAreTheKeysForTheStateNow) {
 }
 
 TEST_F(InputTest, SeekingGoesToTheExactFrameWithinTheMovie) {
-  for (auto [to, line] : {std::pair{137, "Frame 137: 000137\n"}, {-5, "Frame 0: 000000\n"},
+  for (const auto& row : {std::pair{137, "Frame 137: 000137\n"}, {-5, "Frame 0: 000000\n"},
                           {9999, "Frame 249: 000249\n"}}) {
-    EXPECT_EQ(Quiet([&] { SeekTo(*p_, to); }), line);
+    EXPECT_EQ(Quiet([&] { SeekTo(*p_, row.first); }), row.second);
   }
   EXPECT_EQ(p_->CurrentFrame, 249);
   const Timeline t = ReadTimeline(*p_);

@@ -6,7 +6,6 @@
 
 #include "platform/platform.h"
 #include "platform/web/web_shell.h"
-#include "player/geometry.h"
 #include "player/player.h"
 #include "player/show_frame.h"
 
@@ -50,10 +49,10 @@ void PlacePlayerWindow(const Player& p) {
 
 namespace platform {
 
-void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, int32_t h,
+// The desktop's place for the window is not the page's: it is centred.
+void create_player_window(const char* title, int32_t, int32_t, int32_t w, int32_t h,
                           int32_t rounding_style) {
   const platform::Point at = CentreIn(work_area(), ThePlayer().geometry);
-  (void)x, (void)y;
   qv_js_create_window(title, at.x, at.y, w, h, rounding_style == 1);
 }
 
