@@ -82,7 +82,8 @@ async function playback(browser) {
   const movie = qvm.build('play', [[frame(0), 30], [frame(1), 'click 20,40,60,80'], [frame(2), 30],
                                    [frame(3), 'click 0,30,399,149']], HEADER, GREY);
   const url = writePage('play', movie);
-  const p = await Page.open(browser, url + '#go');
+  // The click region's hint would be in the pictures of frames kept waiting.
+  const p = await Page.open(browser, url + '#go&hints=off');
   const cases = [];
   const frames = [0, 1, 2, 3].map((n) => qvm.frame(movie, n));
 
@@ -304,7 +305,7 @@ async function start(browser) {
   }]);
 
   cases.push(['#go: the poster before the player is ready, then frame 0 and the movie alone', async () => {
-    const p = await Page.open(browser, url + '#go', { beforeLoad: () => {
+    const p = await Page.open(browser, url + '#go&hints=off', { beforeLoad: () => {
       document.addEventListener('DOMContentLoaded', () => {
         const poster = document.getElementById('qv-poster');
         window.posterAtLoad = { poster: !!poster && poster.getBoundingClientRect().width > 0, player: !!window.QvPage };
@@ -323,7 +324,7 @@ async function start(browser) {
       check(exePath && fs.existsSync(exePath), `no player at ${exePath}: build the win32 preset first`);
       const bundle = path.join(dir, 'Handed Out.exe');
       qvm.run('bundle', exePath, movie, '-o', bundle);
-      const p = await Page.open(browser, writePage('viewer', null) + '#go');
+      const p = await Page.open(browser, writePage('viewer', null) + '#go&hints=off');
       await p.page.waitForSelector('#viewer.on');
       await drop(p, bundle);
       await p.waitLine('Frame 0: 000000');
