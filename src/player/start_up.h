@@ -14,7 +14,8 @@ void StartUp(Player& p);
 
 // The choices the header and the folder make before the first frame: the
 // banner as the header says, looping on where "noNotes.txt" is in the
-// current directory. Then the start-up summary, layout included.
+// current directory. Then the start-up summary, which names the layout's
+// Scale: made after the layout, once.
 void TakeStartChoices(Player& p);
 
 // Shows the player window and frame 0; later calls do nothing, so the splash
