@@ -57,8 +57,9 @@ int32_t ScaledSize(int32_t movie_px, int32_t scale) {
 }
 
 // A page may hand in a screen of no size (a hidden frame), and ask before the
-// movie is read (StackWid 0): the sizes are taken as at least nothing and one
-// pixel, so nothing divides by zero and the window keeps a pixel.
+// movie is read (StackWid 0): the screen counts as at least 0 x 0 and the
+// movie as at least 1 x 1, so nothing divides by zero, and Scale and the
+// window keep at least one.
 DisplayGeometry ComputeGeometry(const MovieSource& m, const PlayerSettings& s) {
   const platform::Rect area = DisplayArea(s);
   const int32_t area_wid = Larger(area.right - area.left, 0);
