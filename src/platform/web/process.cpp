@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <map>
 #include <utility>
-#include <vector>
 
 #include <emscripten/emscripten.h>
 
@@ -35,8 +34,7 @@ EM_JS(void, qv_js_write_output, (const char* text), {
   Module.qvOutputLine = lines.pop();
   lines.forEach(function(line) { out(line); });
 });
-// Later turns of the event loop: qv_run_task once, qv_run_timer(id) after ms.
-EM_JS(void, qv_js_queue_task, (), { Module.qvPage.later("qv_run_task"); });
+// A later turn of the event loop: qv_run_timer(id) after ms.
 EM_JS(void, qv_js_set_timer, (int32_t id, int32_t ms), { Module.qvPage.after(ms, "qv_run_timer", id); });
 EM_JS(double, qv_js_now_ms, (), { return performance.now(); });
 // The page's area for the movie: the browser window less the control strip.
@@ -48,18 +46,12 @@ EM_JS(void, qv_js_screen, (int32_t* w, int32_t* h), {
 
 namespace {
 
-struct Task {
-  void (*routine)(void*);
-  void* arg;
-};
-
 struct Timer {
   void (*routine)(void*, int32_t);
   void* arg;
   int32_t value;
 };
 
-std::vector<Task> g_tasks;          // started "threads", oldest first
 std::map<int32_t, Timer> g_timers;  // by the id the page's timer hands back
 int32_t g_next_timer = 1;
 
@@ -81,17 +73,6 @@ void exit_process(int code) {
   std::fflush(stdout);
   qv_js_exit(code);
   __builtin_unreachable();  // the page's exit throws to unwind every caller
-}
-
-// A page cannot block its only thread: a sleep returns at once. The clock
-// times frames with call_after_ms instead.
-void sleep_ms(int32_t) {}
-
-// There is no other thread: the routine runs on a later turn of the event
-// loop, after whatever the current turn still does.
-void start_thread(void (*routine)(void*), void* arg) {
-  g_tasks.push_back({routine, arg});
-  qv_js_queue_task();
 }
 
 // The page's setTimeout, or for 0 its next turn; the routine runs on the one
@@ -116,13 +97,6 @@ Rect work_area() {
 }  // namespace platform
 
 namespace web {
-
-void RunTask() {
-  if (g_tasks.empty()) return;
-  const Task t = g_tasks.front();
-  g_tasks.erase(g_tasks.begin());
-  t.routine(t.arg);
-}
 
 void RunTimer(int32_t id) {
   auto it = g_timers.find(id);

@@ -34,7 +34,7 @@ bool g_started = false;
 
 void LetSplashGo() {
   web::HideSplash();
-  if (!web::PlayerWindowShown()) BeginPlaying(P());
+  BeginPlaying(P());
 }
 
 // What the page's controls show, read by the page after each of its calls.
@@ -52,12 +52,11 @@ EMSCRIPTEN_KEEPALIVE void qv_add_file(const char* path, uint8_t* data, uint32_t 
   web::AddFile(path, data, size);
 }
 
-// Start-up up to the index and the rows in play order; the splash then
-// invites the viewer's click. The timeline is the controls'.
+// Start-up up to the index, which leaves the splash inviting the viewer's
+// click, and the rows in play order. The timeline is the controls'.
 EMSCRIPTEN_KEEPALIVE void qv_start() {
   StartUp(P());
   web::PutRowsInPlayOrder(P().movie);
-  web::PaintSplashWindow();
   g_timeline = ReadTimeline(P());
   g_started = true;
 }
@@ -66,7 +65,7 @@ EMSCRIPTEN_KEEPALIVE void qv_start() {
 // splash goes, as the page shows the movie alone.
 EMSCRIPTEN_KEEPALIVE void qv_begin() {
   if (web::SplashShown()) web::HideSplash();
-  if (!web::PlayerWindowShown()) BeginPlaying(P());
+  BeginPlaying(P());
 }
 
 EMSCRIPTEN_KEEPALIVE void qv_splash_click() {
@@ -125,20 +124,15 @@ EMSCRIPTEN_KEEPALIVE void qv_activation() {
 
 EMSCRIPTEN_KEEPALIVE void qv_deliver_frame(int32_t n) { ShowFrame(P(), n); }
 
-EMSCRIPTEN_KEEPALIVE void qv_run_task() { web::RunTask(); }
-
 EMSCRIPTEN_KEEPALIVE void qv_run_timer(int32_t id) { web::RunTimer(id); }
 
 // The page's area changed size: the screen did. The layout is made again for
-// it as at start-up; the viewer's F1 and F2 choices stay. Before start-up has
-// read the movie there is nothing to lay out.
+// it as at start-up. Before start-up has read the movie there is nothing to
+// lay out.
 EMSCRIPTEN_KEEPALIVE void qv_relayout() {
   if (!g_started) return;
   Player& p = P();
-  const int32_t help_on = p.HelpOn, stop_at_end = p.StopAtEnd;
-  ComputeGeometry(&p);
-  p.HelpOn = help_on;
-  p.StopAtEnd = stop_at_end;
+  p.geometry = ComputeGeometry(p.movie, p.settings);
   web::PlacePlayerWindow(p);
   web::PlaceSplashWindow();
   if (web::PlayerWindowShown()) ShowFrame(p, p.CurrentFrame);

@@ -13,7 +13,6 @@ namespace web {
 void AddFile(const char* path, uint8_t* data, int64_t size);
 void PutRowsInPlayOrder(const MovieSource& movie);
 
-void RunTask();
 void RunTimer(int32_t id);
 
 bool PlayerWindowShown();
