@@ -19,11 +19,12 @@ target_link_options(qv_player PRIVATE
 set_property(TARGET qv_player APPEND PROPERTY LINK_DEPENDS ${WEB_DIR}/bridge.js)
 set_target_properties(qv_player PROPERTIES SUFFIX ".js")
 
-set(PAGE_PARTS ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js ${WEB_DIR}/page/make_page.py)
+set(PAGE_SCRIPTS ${WEB_DIR}/page/runtime.js ${WEB_DIR}/page/course.js)
+set(PAGE_PARTS ${WEB_DIR}/page/page.html ${PAGE_SCRIPTS} ${WEB_DIR}/page/make_page.py)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_page.html
   COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_page.html
-          ${WEB_DIR}/page/page.html ${WEB_DIR}/page/runtime.js $<TARGET_FILE:qv_player>
+          ${WEB_DIR}/page/page.html $<TARGET_FILE:qv_player> ${PAGE_SCRIPTS}
   DEPENDS qv_player ${PAGE_PARTS}
   COMMENT "Making the page template qv_page.html")
 add_custom_target(qv_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_page.html)

@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "movie/frame_index.h"
 #include "movie/settings.h"
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
+#include "qvm/course_package.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
+#include "qvm/zip_file.h"
 
 namespace {
 
@@ -143,6 +148,15 @@ std::string MovieElement(const std::vector<PageFile>& files) {
          Base64(Gzip(files)) + "</script>";
 }
 
+// The last frame the player indexes, which the course's page waits for.
+int32_t LastFrameOf(const MovieSource& movie) {
+  auto index = std::make_unique<FrameIndex>();
+  std::vector<uint8_t> inactive(size_t(kMaxStackWid) * 3 * kMaxRows);
+  const IndexResult indexed = BuildFrameIndex(movie, index.get(), inactive.data());
+  if (indexed.fault != IndexFault::kNone) throw std::runtime_error("cannot index the movie's frames");
+  return index->LastFrame;
+}
+
 void ReplaceOnce(std::string* page, const std::string& slot, const std::string& with) {
   const size_t at = page->find(slot);
   if (at == std::string::npos) throw std::runtime_error("the page player has no " + slot);
@@ -152,10 +166,11 @@ void ReplaceOnce(std::string* page, const std::string& slot, const std::string& 
 }  // namespace
 
 int RunHtml(int argc, char** argv) {
-  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player"}, {"--viewer"});
-  const bool viewer = args.has("--viewer");
-  if (!args.has("-o") || args.plain.size() != (viewer ? 0u : 1u)) {
-    throw std::runtime_error("usage: qvm html MOVIE -o PAGE.html | qvm html --viewer -o PAGE.html");
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player"}, {"--viewer", "--scorm"});
+  const bool viewer = args.has("--viewer"), course = args.has("--scorm");
+  if (!args.has("-o") || args.plain.size() != (viewer ? 0u : 1u) || (viewer && course)) {
+    throw std::runtime_error("usage: qvm html MOVIE -o PAGE.html | qvm html --viewer -o PAGE.html | "
+                             "qvm html MOVIE --scorm -o COURSE.zip");
   }
   const std::string player = args.value("--player", DefaultPlayer());
   std::string page;
@@ -165,6 +180,7 @@ int RunHtml(int argc, char** argv) {
   }
   std::string title = "QV Movie Viewer", movie;
   size_t movie_bytes = 0;
+  int32_t last_frame = 0;
   if (!viewer) {
     const MovieFile file = OpenMovieFile(args.plain[0]);
     RequirePlayable(file);
@@ -172,10 +188,18 @@ int RunHtml(int argc, char** argv) {
     for (const PageFile& f : files) movie_bytes += f.bytes.size();
     title = TitleOf(file.movie);
     movie = MovieElement(files);
+    if (course) last_frame = LastFrameOf(file.movie);
   }
   ReplaceOnce(&page, "@QV_TITLE@", Escaped(title));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
   const std::string out = args.value("-o");
+  if (course) {
+    const int64_t bytes = ZipEntries({{"imsmanifest.xml", CourseManifest(title)},
+                                      {kCoursePageName, CoursePage(page, last_frame)}}, out);
+    std::printf("%s: SCORM 1.2 package, %lld bytes, its page holding %zu bytes of movie\n", out.c_str(),
+                static_cast<long long>(bytes), movie_bytes);
+    return 0;
+  }
   WriteOutput(out, page);
   if (viewer) {
     std::printf("%s: viewer page, %zu bytes\n", out.c_str(), page.size());

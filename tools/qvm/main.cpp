@@ -60,11 +60,14 @@ const char kUsage[] =
     "      it shows it while its window is in the background.\n"
     "  qvm html MOVIE -o PAGE.html [--player PAGE_PLAYER.html]\n"
     "  qvm html --viewer -o PAGE.html [--player PAGE_PLAYER.html]\n"
+    "  qvm html MOVIE --scorm -o COURSE.zip [--player PAGE_PLAYER.html]\n"
     "      Writes one self-contained web page that plays the movie (a .QVM, a\n"
     "      bundled player or demoFlow.txt), or with --viewer a page that plays\n"
     "      a movie the viewer opens or drops on it. The page player is\n"
     "      build/web/qv_page.html beside qvm's own build folder unless --player\n"
-    "      names it.\n";
+    "      names it. With --scorm it writes a SCORM 1.2 package for a learning\n"
+    "      system instead: imsmanifest.xml and the page as index.html, which\n"
+    "      reports the lesson completed once the last frame has shown.\n";
 
 struct Command {
   const char* name;

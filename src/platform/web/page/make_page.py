@@ -1,21 +1,23 @@
 #!/usr/bin/env python3
 """Makes the page template: page.html with the player (the module Emscripten
-wrote, then the page runtime) gzip-compressed and base64-encoded into it, for
-the page's own loader to inflate. qvm html fills the title and the movie in.
+wrote, then the page's scripts in their order) gzip-compressed and
+base64-encoded into it, for the page's own loader to inflate. qvm html fills
+the title and the movie in.
 
-Usage: make_page.py OUT.html page.html runtime.js qv_player.js"""
+Usage: make_page.py OUT.html page.html qv_player.js SCRIPT.js..."""
 import base64
 import gzip
 import sys
 
 
-def main(out, template, runtime, module):
+def main(out, template, module, *scripts):
     with open(template, encoding="utf-8") as f:
         page = f.read()
     with open(module, "rb") as f:
         code = f.read()
-    with open(runtime, "rb") as f:
-        code += b"\n" + f.read()
+    for script in scripts:
+        with open(script, "rb") as f:
+            code += b"\n" + f.read()
     packed = base64.b64encode(gzip.compress(code, 9, mtime=0)).decode("ascii")
     if page.count("@QV_PLAYER@") != 1:
         sys.exit("make_page: the template must hold @QV_PLAYER@ once")
@@ -24,6 +26,6 @@ def main(out, template, runtime, module):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) < 5:
         sys.exit(__doc__)
     main(*sys.argv[1:])
