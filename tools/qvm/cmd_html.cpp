@@ -30,13 +30,13 @@ struct PageFile {
   std::string bytes;
 };
 
-// The page player the web build makes, beside qvm's own build folder.
-std::string DefaultPlayer() {
+// A file the other builds make, beside qvm's own build folder ("web/qv_page.html").
+std::string BesideBuild(const std::string& name) {
   char self[4096];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "build/web/qv_page.html";
+  if (n <= 0) return "build/" + name;
   self[n] = '\0';
-  return Folder(Folder(self)) + "/web/qv_page.html";
+  return Folder(Folder(self)) + "/" + name;
 }
 
 // The files the page gives the player, named as the player looks for them.
@@ -163,16 +163,39 @@ void ReplaceOnce(std::string* page, const std::string& slot, const std::string& 
   page->replace(at, slot.size(), with);
 }
 
+// The author page: its template holds the page player and the author's
+// code; the Windows player goes in for the hand-outs it writes.
+int WriteAuthorPage(const CommandArgs& args) {
+  if (!args.has("-o") || !args.plain.empty()) throw std::runtime_error("usage: qvm html --author -o PAGE.html");
+  const std::string player = args.value("--player", BesideBuild("web/qv_author.html"));
+  const std::string exe_path = args.value("--exe", BesideBuild("win32/QV_MoviePlayer.exe"));
+  std::string page, exe;
+  if (!ReadWholeFile(player, &page)) {
+    throw std::runtime_error("cannot read the author page " + player +
+                             " (build it with the web preset, or name it with --player)");
+  }
+  if (!ReadWholeFile(exe_path, &exe)) {
+    throw std::runtime_error("cannot read the Windows player " + exe_path +
+                             " (build it with the win32 preset, or name it with --exe)");
+  }
+  ReplaceOnce(&page, "@QV_EXE@", Base64(Gzip({{"player", exe}})));
+  const std::string out = args.value("-o");
+  WriteOutput(out, page);
+  std::printf("%s: author page, %zu bytes, holding a %zu-byte player\n", out.c_str(), page.size(), exe.size());
+  return 0;
+}
+
 }  // namespace
 
 int RunHtml(int argc, char** argv) {
-  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player"}, {"--viewer", "--scorm"});
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player", "--exe"}, {"--viewer", "--scorm", "--author"});
+  if (args.has("--author")) return WriteAuthorPage(args);
   const bool viewer = args.has("--viewer"), course = args.has("--scorm");
   if (!args.has("-o") || args.plain.size() != (viewer ? 0u : 1u) || (viewer && course)) {
     throw std::runtime_error("usage: qvm html MOVIE -o PAGE.html | qvm html --viewer -o PAGE.html | "
                              "qvm html MOVIE --scorm -o COURSE.zip");
   }
-  const std::string player = args.value("--player", DefaultPlayer());
+  const std::string player = args.value("--player", BesideBuild("web/qv_page.html"));
   std::string page;
   if (!ReadWholeFile(player, &page)) {
     throw std::runtime_error("cannot read the page player " + player +

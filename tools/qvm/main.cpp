@@ -61,13 +61,19 @@ const char kUsage[] =
     "  qvm html MOVIE -o PAGE.html [--player PAGE_PLAYER.html]\n"
     "  qvm html --viewer -o PAGE.html [--player PAGE_PLAYER.html]\n"
     "  qvm html MOVIE --scorm -o COURSE.zip [--player PAGE_PLAYER.html]\n"
+    "  qvm html --author -o AUTHOR.html [--player AUTHOR_PAGE.html] [--exe PLAYER.exe]\n"
     "      Writes one self-contained web page that plays the movie (a .QVM, a\n"
     "      bundled player or demoFlow.txt), or with --viewer a page that plays\n"
     "      a movie the viewer opens or drops on it. The page player is\n"
     "      build/web/qv_page.html beside qvm's own build folder unless --player\n"
     "      names it. With --scorm it writes a SCORM 1.2 package for a learning\n"
     "      system instead: imsmanifest.xml and the page as index.html, which\n"
-    "      reports the lesson completed once the last frame has shown.\n";
+    "      reports the lesson completed once the last frame has shown.\n"
+    "      With --author it writes the author page: open a movie, PNG frames\n"
+    "      or a recording in a browser, edit it, and save the movie, the\n"
+    "      hand-out .exe, its zip, its page or a course, all inside the page.\n"
+    "      It takes build/web/qv_author.html and build/win32/QV_MoviePlayer.exe\n"
+    "      beside qvm's build folder unless --player and --exe name others.\n";
 
 struct Command {
   const char* name;

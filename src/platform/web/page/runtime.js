@@ -442,7 +442,17 @@ var QvPage = (function () {
     start().catch(function (e) { fault(run, e); });
   }
 
+  // A movie handed over by a page that holds this player (the author page),
+  // played as the viewer plays an opened one; go starts it as "#go" does.
+  function play(files, go) {
+    movieFiles = files;
+    moduleName = null;
+    return start().then(function () { if (go) call(run, 'qv_begin'); });
+  }
+
   api.boot = boot;
+  api.play = play;
+  api.splashFont = splashFont;
   api.current = function () { return run; };
   return api;
 })();
