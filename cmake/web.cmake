@@ -50,13 +50,14 @@ endforeach()
 set(AUTHOR_SOURCES
   tools/author/author_exports.cpp tools/author/movie_draft.cpp tools/qvm/movie_writer.cpp
   tools/qvm/stack_order.cpp tools/qvm/bundle_bytes.cpp tools/qvm/course_package.cpp
-  tools/qvm/build_inputs.cpp tools/qvm/cli_args.cpp tools/qvm/movie_file.cpp)
+  tools/qvm/build_inputs.cpp tools/qvm/cli_args.cpp tools/qvm/movie_file.cpp tools/qvm/row_store.cpp)
 list(TRANSFORM AUTHOR_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 add_executable(qv_author ${WEB_PLATFORM} ${AUTHOR_SOURCES})
 target_include_directories(qv_author PRIVATE ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(qv_author PRIVATE qv_core)
 # The writer reports a movie beyond the limits by throwing; the calls catch it.
-target_compile_options(qv_author PRIVATE -O2 -mbulk-memory -msimd128 -fexceptions)
+# The row store compares rows with SSE2, which Emscripten maps onto SIMD128.
+target_compile_options(qv_author PRIVATE -O2 -mbulk-memory -msimd128 -msse2 -fexceptions)
 target_link_options(qv_author PRIVATE
   -O2 --no-entry -mbulk-memory -fexceptions -sMEMORY_GROWTH_GEOMETRIC_STEP=0.05
   -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web

@@ -175,6 +175,16 @@ try {
     check(fs.readFileSync(path.join(course, 'index.html'), 'utf8').includes('data-last-frame="289"'), 'the course page waits for frame 289');
   }]);
 
+  cases.push(['PNG frames come in pixel for pixel: the movie is the one qvm build makes of them', async () => {
+    const some = shared.slice(40, 46);
+    const built = path.join(dir, 'pngs.QVM');
+    qvm.run('build', '-o', built, '--delay', '250', ...some);
+    await typeInto(p, '#png-delay', '250');
+    await openFiles(p, ...some.slice().reverse());
+    await p.page.waitForFunction(() => QvAuthor.state().doc && QvAuthor.state().doc.frames.length === 6, { timeout: 20000 });
+    check(fs.readFileSync(await save(p, 'qvm')).equals(fs.readFileSync(built)), 'the same bytes as qvm build');
+  }]);
+
   cases.push(['a damaged file gives the player\'s message', async () => {
     const foreign = path.join(dir, 'Notes.QVM');
     fs.writeFileSync(foreign, 'Just some text\r\nwith no movie in it\r\n');

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -18,11 +19,15 @@
 #include "qvm/bundle_bytes.h"
 #include "qvm/course_package.h"
 #include "qvm/movie_writer.h"
+#include "qvm/row_store.h"
 #include "splash/splash.h"
 
 namespace {
 
 MovieDraft g_draft;
+// Pictures coming in: their rows are matched as qvm build matches them.
+std::unique_ptr<RowStore> g_import;
+std::vector<int32_t> g_import_rows;  // the previous picture's rows, by height
 std::string g_result;  // the last text or bytes handed to the page
 std::vector<uint8_t> g_rgba;
 
@@ -162,6 +167,51 @@ EMSCRIPTEN_KEEPALIVE const char* qa_settings(const char* header, int32_t* out) {
                                s.inactive_hgt, s.HelpOn, s.CoverTaskBarOk, s.ScreenFill, s.WindowRoundingStyle};
   std::memcpy(out, numbers, sizeof numbers);
   return Hand(s.WindowText);
+}
+
+// A new movie of pictures width pixels wide; rows within tolerance of a
+// stored one share it (0: only the same bytes).
+EMSCRIPTEN_KEEPALIVE void qa_import_begin(int32_t width, int32_t tolerance) {
+  g_draft = MovieDraft();
+  g_draft.width = width;
+  g_import = std::make_unique<RowStore>(width, tolerance);
+  g_import_rows.clear();
+}
+
+// One picture as RGBA rows; returns its picture number, or -1 with the
+// writer's reason in qa_error (a width other than the movie's, too many rows).
+EMSCRIPTEN_KEEPALIVE int32_t qa_import_picture(const uint8_t* rgba, int32_t width, int32_t height) {
+  const int32_t w = g_draft.width;
+  if (width != w || height < 1 || height > kMaxRows) {
+    g_result = "a picture is " + std::to_string(width) + " x " + std::to_string(height) + "; the movie's are " +
+               std::to_string(w) + " pixels wide and 1 to 2400 rows high";
+    return -1;
+  }
+  std::vector<uint8_t> bgr(size_t(w) * 3);
+  std::vector<int32_t> rows(static_cast<size_t>(height));
+  g_import_rows.resize(size_t(std::max<size_t>(g_import_rows.size(), size_t(height))), -1);
+  try {
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* in = rgba + size_t(y) * size_t(w) * 4;
+      for (int32_t x = 0; x < w; ++x, in += 4) bgr[size_t(x) * 3] = in[2], bgr[size_t(x) * 3 + 1] = in[1], bgr[size_t(x) * 3 + 2] = in[0];
+      rows[size_t(y)] = g_import_rows[size_t(y)] = g_import->Intern(bgr.data(), g_import_rows[size_t(y)]);
+    }
+  } catch (const std::exception& e) {
+    g_result = e.what();
+    return -1;
+  }
+  g_draft.pictures.push_back(rows);
+  return int32_t(g_draft.pictures.size() - 1);
+}
+
+// The rows taken in become the draft's stack.
+EMSCRIPTEN_KEEPALIVE int32_t qa_import_end() {
+  const size_t row_bytes = g_import->row_bytes();
+  g_draft.stack.resize(size_t(g_import->size()) * row_bytes);
+  for (int32_t r = 0; r < g_import->size(); ++r) std::memcpy(&g_draft.stack[size_t(r) * row_bytes], g_import->row(r), row_bytes);
+  const int32_t rows = g_import->size();
+  g_import.reset();
+  return rows;
 }
 
 // The splash of a header, painted by the player's painter through the

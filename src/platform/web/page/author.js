@@ -120,7 +120,7 @@ var QvAuthor = (function () {
     if (!list.length) return;
     status('Opening…');
     var pngs = list.filter(function (f) { return /\.png$/i.test(f.name); });
-    if (pngs.length === list.length) return QvAuthor.importPngs(pngs);
+    if (pngs.length === list.length) return importPngs(pngs);
     var video = find(list, /\.(mp4|m4v|webm|mkv|mov)$/i);
     if (video && QvAuthor.importVideo) return QvAuthor.importVideo(video);
     // As the player finds a movie: a player with its movie, else a movie
@@ -138,10 +138,69 @@ var QvAuthor = (function () {
     mod.FS.unlink('/open-flow');
     if (files[1] !== files[0]) mod.FS.unlink('/open-stack');
     if (fault) return refused(kind === 2 ? [flow, stack] : [files[0]], fault);
-    baseName = files[0].name.replace(/\.[^.]*$/, '');
-    if (kind === 2) baseName = 'movie';
+    baseName = kind === 2 ? 'movie' : files[0].name.replace(/\.[^.]*$/, '');
     loadDraft();
     status(files[0].name + ': ' + doc.frames.length + ' frames of ' + width + ' pixels wide');
+  }
+
+  // --- pictures coming in -----------------------------------------------------------
+
+  function progress(done, total) {
+    var bar = $('progress');
+    bar.style.display = done < total ? 'inline-block' : 'none';
+    bar.value = total ? done / total : 0;
+  }
+
+  // Each picture's RGBA rows go to the core, which keeps only their unique
+  // rows; the page holds one picture at a time.
+  function importPicture(rgba, w, h) {
+    var n = withBytes(rgba, function (p) { return mod._qa_import_picture(p, w, h); });
+    if (n < 0) throw new Error(mod.UTF8ToString(mod._qa_error()));
+    return n;
+  }
+
+  // PNG frames, ordered by name, each shown for the default delay. The
+  // browser decodes them with no colour management, so the pixels are the
+  // file's own, as qvm build reads them.
+  async function importPngs(files) {
+    files.sort(function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; });
+    var delay = Math.max(0, parseInt($('png-delay').value, 10) || 0), frames = [];
+    var canvas = document.createElement('canvas'), g = null;
+    for (var i = 0; i < files.length; i++) {
+      var bitmap = await createImageBitmap(new Blob([files[i].bytes]),
+                                           { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+      if (i === 0) {
+        mod._qa_import_begin(bitmap.width, 0);
+        canvas.width = bitmap.width;
+        canvas.height = bitmap.height;
+        g = canvas.getContext('2d', { willReadFrequently: true });
+      }
+      if (canvas.height !== bitmap.height) canvas.height = bitmap.height;
+      // A picture with transparency lies over black, as qvm build lays it.
+      g.fillStyle = '#000';
+      g.fillRect(0, 0, canvas.width, canvas.height);
+      g.drawImage(bitmap, 0, 0);
+      var w = bitmap.width, h = bitmap.height;
+      bitmap.close();
+      var rgba = w === canvas.width ? g.getImageData(0, 0, w, h).data : new Uint8Array(0);
+      try {
+        frames.push({ p: importPicture(new Uint8Array(rgba.buffer), w, h), delay: delay, click: false, box: null });
+      } catch (e) {
+        // The core's draft is the new movie's now: what was open is gone.
+        mod._qa_import_end();
+        doc = null;
+        $('strip').textContent = '';
+        $('view').textContent = '';
+        $('panel').hidden = true;
+        refresh();
+        throw new Error(files[i].name + ': ' + e.message);
+      }
+      progress(i + 1, files.length);
+      status('Reading ' + files[i].name);
+    }
+    mod._qa_import_end();
+    startDraft(frames, [], -1, 'movie');
+    status(files.length + ' PNG frames of ' + width + ' pixels wide');
   }
 
   // A file that is no movie: the player says why, as it would when started on it.
@@ -153,8 +212,6 @@ var QvAuthor = (function () {
 
   // The draft the core read, as the first state of the edits.
   function loadDraft() {
-    width = mod._qa_width();
-    thumbs = [];
     var frames = [];
     for (var n = 0, count = mod._qa_frame_count(); n < count; n++) {
       var r = numbers(6, function (p) { return mod._qa_frame(n, p); });
@@ -163,9 +220,17 @@ var QvAuthor = (function () {
     }
     var header = text('qa_header').split('\n');
     header.pop();
+    startDraft(frames, header, mod._qa_inactive(), baseName);
+  }
+
+  function startDraft(frames, header, inactive, name) {
+    width = mod._qa_width();
+    thumbs = [];
+    shown = -1;
+    baseName = name;
     undoList = [];
     redoList = [];
-    doc = { header: header, frames: frames, inactive: mod._qa_inactive() };
+    doc = { header: header, frames: frames, inactive: inactive };
     at = from = 0;
     $('hint').hidden = true;
     $('panel').hidden = false;
