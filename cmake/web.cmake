@@ -56,12 +56,16 @@ add_executable(qv_author ${WEB_PLATFORM} ${AUTHOR_SOURCES})
 target_include_directories(qv_author PRIVATE ${CMAKE_SOURCE_DIR}/tools)
 target_link_libraries(qv_author PRIVATE qv_core)
 # The writer reports a movie beyond the limits by throwing; the calls catch it.
+# A movie comes in and goes out whole, tens of megabytes at once: the memory
+# starts at 256 MB (the system gives pages only as they are written) and
+# grows by half at a time, not by the player's small steps, each of which
+# may copy all of it.
 # The row store compares rows with SSE2, which Emscripten maps onto SIMD128.
 target_compile_options(qv_author PRIVATE -O2 -mbulk-memory -msimd128 -msse2 -fexceptions)
 target_link_options(qv_author PRIVATE
-  -O2 --no-entry -mbulk-memory -fexceptions -sMEMORY_GROWTH_GEOMETRIC_STEP=0.05
+  -O2 --no-entry -mbulk-memory -fexceptions -sMEMORY_GROWTH_GEOMETRIC_STEP=0.5
   -sMODULARIZE=1 -sEXPORT_NAME=createQvPlayer -sSINGLE_FILE=1 -sENVIRONMENT=web
-  -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
+  -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=268435456
   -sEXPORTED_FUNCTIONS=_malloc,_free
   -sEXPORTED_RUNTIME_METHODS=FS,allocateUTF8,UTF8ToString
   --js-library ${WEB_DIR}/bridge.js)

@@ -3,6 +3,7 @@
 // frame line, its row list and its timing line.
 #include "author/movie_draft.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -18,6 +19,7 @@ std::string ReadRange(const std::string& path, int64_t offset, int64_t count) {
   std::string bytes;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return bytes;
+  if (std::fseek(f, 0, SEEK_END) == 0) bytes.reserve(size_t(std::max<int64_t>(0, std::min<int64_t>(count, std::ftell(f) - offset))));
   if (std::fseek(f, long(offset), SEEK_SET) == 0) {
     char buf[65536];
     size_t n;
@@ -107,6 +109,7 @@ std::string DraftMovieFile(const MovieDraft& draft) {
   // Only the rows still named, numbered as first named; the sort renumbers them.
   std::vector<int32_t> kept(size_t(draft.stack_rows()), -1);
   MovieBytes movie;
+  movie.stack.reserve(draft.stack.size());
   auto list_of = [&](const std::vector<int32_t>& rows) {
     std::vector<int32_t> list;
     for (int32_t r : rows) {
@@ -125,5 +128,10 @@ std::string DraftMovieFile(const MovieDraft& draft) {
   encoded.stack = std::move(movie.stack);
   encoded.width = draft.width;
   if (!ReorderStack(&encoded)) throw std::runtime_error("the movie's rows cannot be sorted");
-  return MovieFileBytes(encoded);
+  std::string file;
+  file.reserve(encoded.flow.size() + 3 + encoded.stack.size());
+  file += encoded.flow;
+  file += FlowEnd(encoded.width);
+  file += encoded.stack;
+  return file;
 }

@@ -115,7 +115,29 @@ var QvAuthor = (function () {
     return null;
   }
 
+  // How long the last open and save took, in ms (for the benchmarks).
+  var timings = { open: null, save: null };
+
+  // A file of the core's file system over bytes in its own memory, read by
+  // the core's file calls without a copy into the file system, as the page
+  // player gives the player its movie.
+  function place(path, bytes) {
+    var ptr = mod._malloc(Math.max(bytes.length, 1));
+    if (!ptr) throw new Error('not enough memory for ' + path);
+    mod.HEAPU8.set(bytes, ptr);
+    var node = mod.FS.createFile('/', path.slice(1), {}, true, false);
+    Object.defineProperty(node, 'contents', {
+      get: function () { return mod.HEAPU8.subarray(ptr, ptr + bytes.length); },
+      set: function () {},
+      configurable: true
+    });
+    node.usedBytes = bytes.length;
+    node.timestamp = Date.now();
+    return { path: path, ptr: ptr };
+  }
+
   async function open(fileList) {
+    var t0 = performance.now();
     var list = await readAll(fileList);
     if (!list.length) return;
     status('Opening…');
@@ -132,14 +154,14 @@ var QvAuthor = (function () {
     else if (qvm) kind = 1, files = [qvm, qvm];
     else if (flow && stack) kind = 2, files = [flow, stack];
     else return refused(list, 'Open a .QVM, a handed-out .exe, demoFlow.txt with demoStack.kts, PNG frames or a recording.');
-    mod.FS.writeFile('/open-flow', files[0].bytes);
-    if (files[1] !== files[0]) mod.FS.writeFile('/open-stack', files[1].bytes);
+    var placed = [place('/open-flow', files[0].bytes)];
+    if (files[1] !== files[0]) placed.push(place('/open-stack', files[1].bytes));
     var fault = text('qa_open', kind, '/open-flow', files[1] !== files[0] ? '/open-stack' : '/open-flow');
-    mod.FS.unlink('/open-flow');
-    if (files[1] !== files[0]) mod.FS.unlink('/open-stack');
+    placed.forEach(function (f) { mod.FS.unlink(f.path); mod._free(f.ptr); });
     if (fault) return refused(kind === 2 ? [flow, stack] : [files[0]], fault);
     baseName = kind === 2 ? 'movie' : files[0].name.replace(/\.[^.]*$/, '');
     loadDraft();
+    timings.open = performance.now() - t0;
     status(files[0].name + ': ' + doc.frames.length + ' frames of ' + width + ' pixels wide');
   }
 
@@ -374,7 +396,10 @@ var QvAuthor = (function () {
       var end = Date.now() + 12;
       while (n < doc.frames.length && Date.now() < end) {
         var item = $('strip').children[n];
-        if (item) drawThumb(item.firstChild, doc.frames[n].p);
+        if (item && !item.dataset.drawn) {
+          drawThumb(item.firstChild, doc.frames[n].p);
+          item.dataset.drawn = 1;
+        }
         n++;
       }
       if (n < doc.frames.length) setTimeout(step, 0);
@@ -411,10 +436,18 @@ var QvAuthor = (function () {
         item.addEventListener('click', function (e) { choose(Array.prototype.indexOf.call(strip.children, item), e.shiftKey); });
         strip.append(item);
       }
-      if (item.dataset.p !== String(f.p)) {
+      // The frames around the chosen one get their pictures at once; the
+      // others as makeThumbs comes to them.
+      var near = Math.abs(n - at) <= 8;
+      if (item.dataset.p !== String(f.p) || (near && !item.dataset.drawn)) {
         item.dataset.p = f.p;
-        if (thumbs[f.p]) drawThumb(item.firstChild, f.p);
-        else item.firstChild.width = item.firstChild.width;  // clears a stale picture
+        if (thumbs[f.p] || near) {
+          drawThumb(item.firstChild, f.p);
+          item.dataset.drawn = 1;
+        } else {
+          item.firstChild.width = item.firstChild.width;  // clears a stale picture
+          delete item.dataset.drawn;
+        }
       }
       item.classList.toggle('at', n === at);
       item.classList.toggle('in', n >= s[0] && n <= s[1]);
@@ -679,8 +712,13 @@ var QvAuthor = (function () {
   }
 
   async function save(as) {
+    var t0 = performance.now();
     var movie = movieBytes(doc), title = settings(doc.header).title;
-    if (as === 'qvm') return download(baseName + '.QVM', movie);
+    if (as === 'qvm') {
+      download(baseName + '.QVM', movie);
+      timings.save = performance.now() - t0;
+      return;
+    }
     if (as === 'exe') return download(baseName + '.exe', await exeBytes(movie));
     if (as === 'zip') return download(baseName + '.zip', await zip([{ name: baseName + '.exe', bytes: await exeBytes(movie), program: true }]));
     var page = await moviePage(movie, title);
@@ -791,6 +829,7 @@ var QvAuthor = (function () {
     boot: boot,
     open: open,
     // For the tests: the state of the edits, and the edits as the panel makes them.
+    timings: timings,
     state: function () { return { doc: doc, at: at, from: from, undo: undoList.length, redo: redoList.length }; },
     choose: choose,
     core: function () { return mod; },
