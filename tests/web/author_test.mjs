@@ -142,6 +142,25 @@ try {
     check(fs.readFileSync(await save(p, 'qvm')).equals(fs.readFileSync(edited)), 'all redone: the edited bytes');
   }]);
 
+  cases.push(['the page\'s player plays the movie as it stands from the chosen frame, and gives the page back', async () => {
+    await stripClick(p, 5);
+    const from = p.lines.length;
+    await p.page.click('#play');
+    await p.waitLine('Frame 0: 000000', from, 20000);
+    await sleep(300);
+    const box = await p.evaluate(() => {
+      const r = document.getElementById('player').getBoundingClientRect();
+      return [r.left, r.top];
+    });
+    const expected = qvm.frame(edited, 5);
+    checkEqual((await p.picture(box[0], box[1], expected.width, expected.height)).differences(expected), [],
+               'frame 5 waits on the screen');
+    await p.page.keyboard.press('Escape');
+    await p.page.waitForSelector('#end.on');
+    await p.page.click('#back');
+    check(await p.evaluate(() => !document.body.classList.contains('playing') && QvAuthor.state().at === 5), 'back to editing');
+  }]);
+
   cases.push(['the hand-out, its zip, the page and the course', async () => {
     const exe = await save(p, 'exe');
     const bundled = path.join(dir, 'bundled.exe');

@@ -71,7 +71,10 @@ std::string ReadDraft(const MovieSource& movie, MovieDraft* draft) {
   *draft = MovieDraft();
   draft->width = movie.StackWid;
   if (draft->width < 1 || draft->width > kMaxStackWid) return "the movie's width is not 1 to 3000";
-  const std::string flow = ReadRange(movie.flow_path, movie.FirstFlowByte, movie.LastFlowByte - movie.FirstFlowByte);
+  std::string flow = ReadRange(movie.flow_path, movie.FirstFlowByte, movie.LastFlowByte - movie.FirstFlowByte);
+  // In a player's own file the flow begins right after the marker, at the
+  // marker line's end, which belongs to the join and not to the header.
+  if (movie.kind == MovieKind::kAppended) flow.erase(0, flow.compare(0, 2, "\r\n") == 0 ? 2 : flow.compare(0, 1, "\n") == 0 ? 1 : 0);
   draft->stack = ReadRange(movie.stack_path, movie.FirstStackByte, INT64_MAX);
   const size_t row_bytes = size_t(draft->width) * 3;
   draft->stack.resize(draft->stack.size() / row_bytes * row_bytes);

@@ -69,9 +69,9 @@ const char kUsage[] =
     "      names it. With --scorm it writes a SCORM 1.2 package for a learning\n"
     "      system instead: imsmanifest.xml and the page as index.html, which\n"
     "      reports the lesson completed once the last frame has shown.\n"
-    "      With --author it writes the author page: open a movie, PNG frames\n"
-    "      or a recording in a browser, edit it, and save the movie, the\n"
-    "      hand-out .exe, its zip, its page or a course, all inside the page.\n"
+    "      With --author it writes the author page: open a movie or PNG frames\n"
+    "      in a browser, edit it, and save the movie, the hand-out .exe, its\n"
+    "      zip, its page or a course, all inside the page.\n"
     "      It takes build/web/qv_author.html and build/win32/QV_MoviePlayer.exe\n"
     "      beside qvm's build folder unless --player and --exe name others.\n";
 

@@ -143,8 +143,6 @@ var QvAuthor = (function () {
     status('Opening…');
     var pngs = list.filter(function (f) { return /\.png$/i.test(f.name); });
     if (pngs.length === list.length) return importPngs(pngs);
-    var video = find(list, /\.(mp4|m4v|webm|mkv|mov)$/i);
-    if (video && QvAuthor.importVideo) return QvAuthor.importVideo(video);
     // As the player finds a movie: a player with its movie, else a movie
     // file, else the flow and stack pair.
     var exe = find(list, /\.exe$/i), qvm = find(list, /\.qvm$/i);
@@ -153,7 +151,7 @@ var QvAuthor = (function () {
     if (exe) kind = 0, files = [exe, exe];
     else if (qvm) kind = 1, files = [qvm, qvm];
     else if (flow && stack) kind = 2, files = [flow, stack];
-    else return refused(list, 'Open a .QVM, a handed-out .exe, demoFlow.txt with demoStack.kts, PNG frames or a recording.');
+    else return refused(list, 'Open a .QVM, a handed-out .exe, demoFlow.txt with demoStack.kts, or PNG frames.');
     var placed = [place('/open-flow', files[0].bytes)];
     if (files[1] !== files[0]) placed.push(place('/open-stack', files[1].bytes));
     var fault = text('qa_open', kind, '/open-flow', files[1] !== files[0] ? '/open-stack' : '/open-flow');
@@ -832,11 +830,6 @@ var QvAuthor = (function () {
     timings: timings,
     state: function () { return { doc: doc, at: at, from: from, undo: undoList.length, redo: redoList.length }; },
     choose: choose,
-    core: function () { return mod; },
-    addFrames: function (frames) {
-      commit(withFrames(doc.frames.concat(frames)));
-    },
-    loadDraft: loadDraft,
-    status: status
+    core: function () { return mod; }
   };
 })();
