@@ -50,7 +50,8 @@ endforeach()
 set(AUTHOR_SOURCES
   tools/author/author_exports.cpp tools/author/movie_draft.cpp tools/qvm/movie_writer.cpp
   tools/qvm/stack_order.cpp tools/qvm/bundle_bytes.cpp tools/qvm/course_package.cpp
-  tools/qvm/build_inputs.cpp tools/qvm/cli_args.cpp tools/qvm/movie_file.cpp tools/qvm/row_store.cpp)
+  tools/qvm/build_inputs.cpp tools/qvm/cli_args.cpp tools/qvm/movie_file.cpp tools/qvm/row_store.cpp
+  tools/qvm/video_timeline.cpp)
 list(TRANSFORM AUTHOR_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 add_executable(qv_author ${WEB_PLATFORM} ${AUTHOR_SOURCES})
 target_include_directories(qv_author PRIVATE ${CMAKE_SOURCE_DIR}/tools)
@@ -72,7 +73,16 @@ target_link_options(qv_author PRIVATE
 set_property(TARGET qv_author APPEND PROPERTY LINK_DEPENDS ${WEB_DIR}/bridge.js)
 set_target_properties(qv_author PROPERTIES SUFFIX ".js")
 
-set(AUTHOR_SCRIPTS ${PAGE_SCRIPTS} ${WEB_DIR}/page/author.js)
+# The demuxer for recordings, from npm (src/platform/web/demux's lock, which
+# scripts/install-deps installs), bundled to one script.
+set(DEMUX_DIR ${WEB_DIR}/demux)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/demux.js
+  COMMAND ${DEMUX_DIR}/node_modules/.bin/esbuild ${DEMUX_DIR}/demux.js --bundle --minify --format=iife
+          --log-level=warning --outfile=${CMAKE_BINARY_DIR}/demux.js
+  DEPENDS ${DEMUX_DIR}/demux.js ${DEMUX_DIR}/package-lock.json
+  COMMENT "Bundling the demuxer for recordings")
+set(AUTHOR_SCRIPTS ${PAGE_SCRIPTS} ${CMAKE_BINARY_DIR}/demux.js ${WEB_DIR}/page/author.js)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_author.html
   COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_author.html

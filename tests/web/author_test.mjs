@@ -8,7 +8,7 @@ import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
-import { Page, Qvm, check, checkEqual, launch, readPng, runCases, sleep, tempDir } from './lib.mjs';
+import { Page, Picture, Qvm, check, checkEqual, launch, readPng, runCases, sleep, tempDir, writePng } from './lib.mjs';
 
 const [qvmPath, authorTemplate, exePath, screenDir] = process.argv.slice(2);
 const dir = tempDir('qv-author');
@@ -202,6 +202,32 @@ try {
     await openFiles(p, ...some.slice().reverse());
     await p.page.waitForFunction(() => QvAuthor.state().doc && QvAuthor.state().doc.frames.length === 6, { timeout: 20000 });
     check(fs.readFileSync(await save(p, 'qvm')).equals(fs.readFileSync(built)), 'the same bytes as qvm build');
+  }]);
+
+  cases.push(['a recording the test encodes comes in within the tolerance of its decoded pictures', async () => {
+    const frames = [0, 1, 2, 3, 4, 5].map((n) => Picture.of(320, 240, (x, y) =>
+      (y < 80 ? [x % 256, y * 3, 90] : [(x * 3 + n * 40) % 256, (y * 2 + n * 30) % 256, (n * 45) % 256])));
+    const pics = fs.mkdtempSync(path.join(dir, 'video-'));
+    frames.forEach((f, n) => writePng(path.join(pics, `p${n}.png`), f));
+    const recording = path.join(pics, 'take.mp4');
+    execFileSync('ffmpeg', ['-nostdin', '-loglevel', 'error', '-framerate', '10', '-i', path.join(pics, 'p%d.png'),
+                            '-c:v', 'libx264', '-crf', '23', '-pix_fmt', 'yuv420p', recording]);
+    execFileSync('ffmpeg', ['-nostdin', '-loglevel', 'error', '-i', recording, '-pix_fmt', 'rgb24', path.join(pics, 'd%d.png')]);
+    await openFiles(p, recording);
+    await p.page.waitForFunction(() => QvAuthor.timings.video, { timeout: 30000 });
+    const movie = await save(p, 'qvm');
+    const saved = movieFrames(movie).frames;
+    checkEqual(saved.map((f) => f.timing), Array(6).fill('  ">" Timer 100 -- 0,0'), 'six frames of 100 ms');
+    let largest = 0;
+    saved.forEach((_, n) => {
+      const a = qvm.frame(movie, n), b = readPng(fs.readFileSync(path.join(pics, `d${n + 1}.png`)));
+      for (let i = 0; i < a.rgb.length; i++) largest = Math.max(largest, Math.abs(a.rgb[i] - b.rgb[i]));
+    });
+    // The tolerance, and a few levels where the browser's decoder and its
+    // conversion to RGB (Chromium's chroma upsampling) differ from FFmpeg's:
+    // 3 here at most, on a recording with sharp colour edges.
+    console.log(`      the largest difference from FFmpeg's decoded pictures: ${largest} levels`);
+    check(largest <= 6 + 4, `a pixel ${largest} levels from FFmpeg's decoded picture`);
   }]);
 
   cases.push(['a damaged file gives the player\'s message', async () => {

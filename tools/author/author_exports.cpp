@@ -20,16 +20,45 @@
 #include "qvm/course_package.h"
 #include "qvm/movie_writer.h"
 #include "qvm/row_store.h"
+#include "qvm/video_timeline.h"
 #include "splash/splash.h"
 
 namespace {
 
 MovieDraft g_draft;
+std::string g_result;  // the last text or bytes handed to the page
+std::vector<uint8_t> g_rgba;
 // Pictures coming in: their rows are matched as qvm build matches them.
 std::unique_ptr<RowStore> g_import;
 std::vector<int32_t> g_import_rows;  // the previous picture's rows, by height
-std::string g_result;  // the last text or bytes handed to the page
-std::vector<uint8_t> g_rgba;
+// A recording's pictures become frames as qvm build --video makes them.
+std::unique_ptr<Timeline> g_timeline;
+std::vector<int32_t> g_video_frames;  // picture and delay, frame after frame
+
+// A picture's rows as the row store holds them; false with the reason in
+// g_result.
+bool ImportRows(const uint8_t* rgba, int32_t width, int32_t height, std::vector<int32_t>* rows) {
+  const int32_t w = g_draft.width;
+  if (width != w || height < 1 || height > kMaxRows) {
+    g_result = "a picture is " + std::to_string(width) + " x " + std::to_string(height) + "; the movie's are " +
+               std::to_string(w) + " pixels wide and 1 to 2400 rows high";
+    return false;
+  }
+  std::vector<uint8_t> bgr(size_t(w) * 3);
+  rows->assign(size_t(height), -1);
+  g_import_rows.resize(std::max(g_import_rows.size(), size_t(height)), -1);
+  try {
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* in = rgba + size_t(y) * size_t(w) * 4;
+      for (int32_t x = 0; x < w; ++x, in += 4) bgr[size_t(x) * 3] = in[2], bgr[size_t(x) * 3 + 1] = in[1], bgr[size_t(x) * 3 + 2] = in[0];
+      (*rows)[size_t(y)] = g_import_rows[size_t(y)] = g_import->Intern(bgr.data(), g_import_rows[size_t(y)]);
+    }
+  } catch (const std::exception& e) {
+    g_result = e.what();
+    return false;
+  }
+  return true;
+}
 
 const char* Hand(std::string text) {
   g_result = std::move(text);
@@ -67,6 +96,7 @@ EMSCRIPTEN_KEEPALIVE const char* qa_open(int32_t kind, const char* flow_path, co
 
 EMSCRIPTEN_KEEPALIVE int32_t qa_width() { return g_draft.width; }
 EMSCRIPTEN_KEEPALIVE int32_t qa_frame_count() { return int32_t(g_draft.frames.size()); }
+EMSCRIPTEN_KEEPALIVE int32_t qa_stack_rows() { return g_draft.stack_rows(); }
 EMSCRIPTEN_KEEPALIVE int32_t qa_picture_count() { return int32_t(g_draft.pictures.size()); }
 EMSCRIPTEN_KEEPALIVE int32_t qa_inactive() { return g_draft.inactive; }
 EMSCRIPTEN_KEEPALIVE const char* qa_header() {
@@ -181,28 +211,50 @@ EMSCRIPTEN_KEEPALIVE void qa_import_begin(int32_t width, int32_t tolerance) {
 // One picture as RGBA rows; returns its picture number, or -1 with the
 // writer's reason in qa_error (a width other than the movie's, too many rows).
 EMSCRIPTEN_KEEPALIVE int32_t qa_import_picture(const uint8_t* rgba, int32_t width, int32_t height) {
-  const int32_t w = g_draft.width;
-  if (width != w || height < 1 || height > kMaxRows) {
-    g_result = "a picture is " + std::to_string(width) + " x " + std::to_string(height) + "; the movie's are " +
-               std::to_string(w) + " pixels wide and 1 to 2400 rows high";
-    return -1;
-  }
-  std::vector<uint8_t> bgr(size_t(w) * 3);
-  std::vector<int32_t> rows(static_cast<size_t>(height));
-  g_import_rows.resize(size_t(std::max<size_t>(g_import_rows.size(), size_t(height))), -1);
+  std::vector<int32_t> rows;
+  if (!ImportRows(rgba, width, height, &rows)) return -1;
+  g_draft.pictures.push_back(rows);
+  return int32_t(g_draft.pictures.size() - 1);
+}
+
+// A recording: its pictures with their times, still stretches merged into
+// one frame with the sum of their delays, with qvm build --video's defaults.
+EMSCRIPTEN_KEEPALIVE void qa_video_begin(int32_t width, int32_t tolerance) {
+  qa_import_begin(width, tolerance);
+  g_video_frames.clear();
+  g_timeline = std::make_unique<Timeline>(TimelineRules(), [](const TimedFrame& frame) {
+    g_draft.pictures.push_back(frame.rows);
+    g_video_frames.push_back(int32_t(g_draft.pictures.size() - 1));
+    g_video_frames.push_back(int32_t(frame.delay_ms));
+  });
+}
+
+// 0, or -1 with the reason in qa_error.
+EMSCRIPTEN_KEEPALIVE int32_t qa_video_picture(const uint8_t* rgba, int32_t width, int32_t height, double time_ms) {
+  std::vector<int32_t> rows;
+  if (!ImportRows(rgba, width, height, &rows)) return -1;
   try {
-    for (int32_t y = 0; y < height; ++y) {
-      const uint8_t* in = rgba + size_t(y) * size_t(w) * 4;
-      for (int32_t x = 0; x < w; ++x, in += 4) bgr[size_t(x) * 3] = in[2], bgr[size_t(x) * 3 + 1] = in[1], bgr[size_t(x) * 3 + 2] = in[0];
-      rows[size_t(y)] = g_import_rows[size_t(y)] = g_import->Intern(bgr.data(), g_import_rows[size_t(y)]);
-    }
+    g_timeline->Add(int64_t(time_ms), std::move(rows));
   } catch (const std::exception& e) {
     g_result = e.what();
     return -1;
   }
-  g_draft.pictures.push_back(rows);
-  return int32_t(g_draft.pictures.size() - 1);
+  return 0;
 }
+
+// The last picture ends at end_ms; returns the frames, each two numbers
+// (picture, delay) at qa_video_frames, or -1 with the reason in qa_error.
+EMSCRIPTEN_KEEPALIVE int32_t qa_video_end(double end_ms) {
+  try {
+    g_timeline->Finish(int64_t(end_ms));
+  } catch (const std::exception& e) {
+    g_result = e.what();
+    return -1;
+  }
+  g_timeline.reset();
+  return int32_t(g_video_frames.size() / 2);
+}
+EMSCRIPTEN_KEEPALIVE const int32_t* qa_video_frames() { return g_video_frames.data(); }
 
 // The rows taken in become the draft's stack.
 EMSCRIPTEN_KEEPALIVE int32_t qa_import_end() {

@@ -116,7 +116,7 @@ var QvAuthor = (function () {
   }
 
   // How long the last open and save took, in ms (for the benchmarks).
-  var timings = { open: null, save: null };
+  var timings = { open: null, save: null, video: null };
 
   // A file of the core's file system over bytes in its own memory, read by
   // the core's file calls without a copy into the file system, as the page
@@ -143,6 +143,8 @@ var QvAuthor = (function () {
     status('Opening…');
     var pngs = list.filter(function (f) { return /\.png$/i.test(f.name); });
     if (pngs.length === list.length) return importPngs(pngs);
+    var video = find(list, /\.(mp4|m4v|webm|mkv|mov)$/i);
+    if (video) return importVideo(video);
     // As the player finds a movie: a player with its movie, else a movie
     // file, else the flow and stack pair.
     var exe = find(list, /\.exe$/i), qvm = find(list, /\.qvm$/i);
@@ -151,7 +153,7 @@ var QvAuthor = (function () {
     if (exe) kind = 0, files = [exe, exe];
     else if (qvm) kind = 1, files = [qvm, qvm];
     else if (flow && stack) kind = 2, files = [flow, stack];
-    else return refused(list, 'Open a .QVM, a handed-out .exe, demoFlow.txt with demoStack.kts, or PNG frames.');
+    else return refused(list, 'Open a .QVM, a handed-out .exe, demoFlow.txt with demoStack.kts, PNG frames or a recording.');
     var placed = [place('/open-flow', files[0].bytes)];
     if (files[1] !== files[0]) placed.push(place('/open-stack', files[1].bytes));
     var fault = text('qa_open', kind, '/open-flow', files[1] !== files[0] ? '/open-stack' : '/open-flow');
@@ -221,6 +223,98 @@ var QvAuthor = (function () {
     mod._qa_import_end();
     startDraft(frames, [], -1, 'movie');
     status(files.length + ' PNG frames of ' + width + ' pixels wide');
+  }
+
+  // Lossy video never repeats a row exactly: rows within 6 levels share, as
+  // qvm build --video shares them by default.
+  var VIDEO_TOLERANCE = 6;
+
+  // A recording, decoded picture by picture by the browser's VideoDecoder
+  // from the demuxer's packets. Each picture goes to the core at once, so the
+  // page holds the unique rows and a few pictures, not the recording.
+  async function importVideo(file) {
+    if (typeof VideoDecoder === 'undefined') throw new Error('this browser cannot decode recordings (no WebCodecs)');
+    var t0 = performance.now();
+    var input = QvDemux.open(new Blob([file.bytes]));
+    var track = await input.getPrimaryVideoTrack();
+    if (!track) throw new Error(file.name + ' holds no video');
+    var config = await track.getDecoderConfig();
+    if (!config || !(await VideoDecoder.isConfigSupported(config)).supported) {
+      throw new Error(file.name + ': this browser cannot decode its ' + track.codec + ' video');
+    }
+    var duration = await track.computeDuration();
+    var w = track.displayWidth, h = track.displayHeight;
+    var canvas = document.createElement('canvas');
+    canvas.width = w;
+    canvas.height = h;
+    var g = canvas.getContext('2d', { willReadFrequently: true });
+    var failure = null, pictures = 0, lastMs = 0, lastDuration = 0;
+    mod._qa_video_begin(w, VIDEO_TOLERANCE);
+    // One picture's room in the core's memory, written by the browser's own
+    // conversion to RGBA where it has one, else through a canvas.
+    var room = mod._malloc(w * h * 4), direct = true;
+    // Pictures are taken one at a time, in the order they come.
+    var outputs = Promise.resolve(), waiting = 0;
+    var decoder = new VideoDecoder({
+      output: function (frame) {
+        waiting++;
+        outputs = outputs.then(function () { return take(frame); }).finally(function () { waiting--; });
+      },
+      error: function (e) { failure = failure || e; }
+    });
+    async function take(frame) {
+      try {
+        if (failure) return;
+        lastMs = frame.timestamp / 1000;
+        lastDuration = (frame.duration || 0) / 1000;
+        var copied = false;
+        if (direct && frame.displayWidth === w && frame.displayHeight === h) {
+          try {
+            await frame.copyTo(mod.HEAPU8.subarray(room, room + w * h * 4), { format: 'RGBA' });
+            copied = true;
+          } catch (e) {
+            direct = false;
+          }
+        }
+        if (!copied) {
+          g.drawImage(frame, 0, 0, w, h);
+          mod.HEAPU8.set(g.getImageData(0, 0, w, h).data, room);
+        }
+        if (mod._qa_video_picture(room, w, h, lastMs) < 0) failure = new Error(mod.UTF8ToString(mod._qa_error()));
+        pictures++;
+      } finally {
+        frame.close();
+      }
+    }
+    decoder.configure(config);
+    for await (var packet of QvDemux.packets(track)) {
+      if (failure) break;
+      decoder.decode(packet.toEncodedVideoChunk());
+      // A few pictures in flight at most: memory stays with the unique rows.
+      while (decoder.decodeQueueSize > 4) await new Promise(function (r) { decoder.addEventListener('dequeue', r, { once: true }); });
+      while (waiting > 4) await outputs;
+      progress(packet.timestamp, duration);
+    }
+    if (!failure) await decoder.flush().catch(function (e) { failure = failure || e; });
+    decoder.close();
+    await outputs;
+    mod._free(room);
+    var count = failure ? -1 : mod._qa_video_end(lastMs + (lastDuration || (pictures > 1 ? 0 : 100)));
+    mod._qa_import_end();
+    progress(1, 1);
+    if (count < 0 || !pictures) {
+      doc = null;
+      $('strip').textContent = '';
+      $('view').textContent = '';
+      $('panel').hidden = true;
+      refresh();
+      throw new Error(file.name + ': ' + (failure ? failure.message || failure : pictures ? mod.UTF8ToString(mod._qa_error()) : 'no picture could be decoded'));
+    }
+    var list = mod.HEAP32.subarray(mod._qa_video_frames() >> 2, (mod._qa_video_frames() >> 2) + 2 * count), frames = [];
+    for (var n = 0; n < count; n++) frames.push({ p: list[2 * n], delay: list[2 * n + 1], click: false, box: null });
+    startDraft(frames, [], -1, file.name.replace(/\.[^.]*$/, ''));
+    timings.video = { ms: performance.now() - t0, pictures: pictures, rows: mod._qa_stack_rows() };
+    status(file.name + ': ' + pictures + ' pictures, ' + count + ' frames of ' + width + ' pixels wide');
   }
 
   // A file that is no movie: the player says why, as it would when started on it.
