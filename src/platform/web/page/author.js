@@ -138,13 +138,14 @@ var QvAuthor = (function () {
 
   async function open(fileList) {
     var t0 = performance.now();
+    // A recording is read as it is decoded, never whole.
+    var video = find(Array.from(fileList), /\.(mp4|m4v|webm|mkv|mov)$/i);
+    if (video) return importVideo(video);
     var list = await readAll(fileList);
     if (!list.length) return;
     status('Opening…');
     var pngs = list.filter(function (f) { return /\.png$/i.test(f.name); });
     if (pngs.length === list.length) return importPngs(pngs);
-    var video = find(list, /\.(mp4|m4v|webm|mkv|mov)$/i);
-    if (video) return importVideo(video);
     // As the player finds a movie: a player with its movie, else a movie
     // file, else the flow and stack pair.
     var exe = find(list, /\.exe$/i), qvm = find(list, /\.qvm$/i);
@@ -229,13 +230,14 @@ var QvAuthor = (function () {
   // qvm build --video shares them by default.
   var VIDEO_TOLERANCE = 6;
 
-  // A recording, decoded picture by picture by the browser's VideoDecoder
-  // from the demuxer's packets. Each picture goes to the core at once, so the
-  // page holds the unique rows and a few pictures, not the recording.
+  // A recording (a File), decoded picture by picture by the browser's
+  // VideoDecoder from the demuxer's packets. Each picture goes to the core
+  // at once, so the page holds the unique rows and a few pictures, not the
+  // recording.
   async function importVideo(file) {
     if (typeof VideoDecoder === 'undefined') throw new Error('this browser cannot decode recordings (no WebCodecs)');
     var t0 = performance.now();
-    var input = QvDemux.open(new Blob([file.bytes]));
+    var input = QvDemux.open(file);
     var track = await input.getPrimaryVideoTrack();
     if (!track) throw new Error(file.name + ' holds no video');
     var config = await track.getDecoderConfig();
