@@ -142,6 +142,20 @@ try {
     check(fs.readFileSync(await save(p, 'qvm')).equals(fs.readFileSync(edited)), 'all redone: the edited bytes');
   }]);
 
+  cases.push(['identical neighbours merge with their delays summed, and undo splits them again', async () => {
+    const sum = () => p.evaluate(() => {
+      const d = QvAuthor.state().doc;
+      return [d.frames.length, d.frames.reduce((t, f) => t + (f.click ? 0 : f.delay), 0)];
+    });
+    const [count, total] = await sum();
+    await p.page.click('#merge');
+    const [merged, mergedTotal] = await sum();
+    check(merged < count, `${count} frames, ${merged} after merging`);
+    checkEqual(mergedTotal, total, 'the delays summed');
+    await chord(p, 'z');
+    checkEqual(await sum(), [count, total], 'after undo');
+  }]);
+
   cases.push(['the page\'s player plays the movie as it stands from the chosen frame, and gives the page back', async () => {
     await stripClick(p, 5);
     const from = p.lines.length;
