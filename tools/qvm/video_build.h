@@ -7,7 +7,7 @@
 #include "qvm/cli_args.h"
 
 // The options of qvm build that only a recording takes.
-extern const char* const kVideoOptions[9];
+extern const char* const kVideoOptions[10];
 
 class OutputFile;
 // Writes a movie file: the flow, the width field and the rows in the order

@@ -115,7 +115,11 @@ var QvPage = (function () {
     var t0 = performance.now();
     var mod = await createQvPlayer({
       qvPage: page,
-      print: function (line) { r.lastLine = line; console.log(line); },
+      print: function (line) {
+        r.lastLine = line;
+        console.log(line);
+        if (page.onLine) page.onLine(line);  // each console line, for a course's report
+      },
       printErr: function (line) { console.warn(line); }
     });
     r.mod = mod;

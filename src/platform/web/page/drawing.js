@@ -152,5 +152,6 @@ QvPage.drawing = (function (page) {
       g.fillText(text, x, y + ascent);
     }
   };
+  page.splashFont = splashFont;  // for the author page's splash preview
   return d;
 })(QvPage);

@@ -82,6 +82,12 @@ QvPage.viewer = (function (page) {
     return page.start().catch(page.fault);
   }
 
+  // A movie handed over by a page that holds this player (the author page),
+  // played as the viewer plays an opened one; go starts it as "#go" does.
+  v.play = function (list, go) {
+    return play(list).then(function () { if (go && !page.options.go) page.call('qv_begin'); });
+  };
+
   async function openFiles(fileList) {
     var list = await Promise.all(Array.prototype.map.call(fileList, async function (f) {
       return { name: f.name, bytes: new Uint8Array(await f.arrayBuffer()) };
