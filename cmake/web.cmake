@@ -18,9 +18,10 @@ target_link_options(qv_player PRIVATE
 set_target_properties(qv_player PROPERTIES SUFFIX ".js")
 
 # The page runtime by job, in the order the page runs them, and a course's
-# report to its learning system.
-set(PAGE_SCRIPTS ${WEB_DIR}/page/boot.js ${WEB_DIR}/page/drawing.js ${WEB_DIR}/page/viewer.js
-    ${WEB_DIR}/page/controls.js ${WEB_DIR}/page/course.js)
+# report to its learning system. The author page plays through the same
+# runtime but has its own controls, so it leaves the viewer's strip out.
+set(PAGE_PLAYING ${WEB_DIR}/page/boot.js ${WEB_DIR}/page/drawing.js ${WEB_DIR}/page/viewer.js)
+set(PAGE_SCRIPTS ${PAGE_PLAYING} ${WEB_DIR}/page/controls.js ${WEB_DIR}/page/course.js)
 set(PAGE_PARTS ${WEB_DIR}/page/page.html ${PAGE_SCRIPTS} ${WEB_DIR}/page/make_page.py)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_page.html
@@ -81,7 +82,8 @@ add_custom_command(
           --log-level=warning --outfile=${CMAKE_BINARY_DIR}/demux.js
   DEPENDS ${DEMUX_DIR}/demux.js ${DEMUX_DIR}/package-lock.json
   COMMENT "Bundling the demuxer for recordings")
-set(AUTHOR_SCRIPTS ${PAGE_SCRIPTS} ${CMAKE_BINARY_DIR}/demux.js ${WEB_DIR}/page/author.js)
+set(AUTHOR_SCRIPTS ${PAGE_PLAYING} ${WEB_DIR}/page/course.js ${CMAKE_BINARY_DIR}/demux.js
+    ${WEB_DIR}/page/author.js)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_author.html
   COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_author.html

@@ -197,7 +197,8 @@ try {
     await q.waitLine('Frame 0: 000000');
     await sleep(300);
     const expected = qvm.frame(waiting, 0);
-    checkEqual((await q.picture(40, 40, expected.width, expected.height)).differences(expected), [], 'the page\'s frame 0');
+    const at = await q.evaluate(() => { const b = document.getElementById('player').getBoundingClientRect(); return [b.left, b.top]; });
+    checkEqual((await q.picture(at[0], at[1], expected.width, expected.height)).differences(expected), [], 'the page\'s frame 0');
     checkEqual(await q.evaluate(() => document.title), 'Edited Tour', 'the page\'s title');
     await q.close();
     const course = fs.mkdtempSync(path.join(dir, 'course-'));
