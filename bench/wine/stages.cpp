@@ -139,11 +139,11 @@ int main() {
   // The whole picture scaled as at Scale 775, every row, and copied into the
   // same window.
   const int32_t w = g.ShownWid * 775 / 1000, h = g.ShownHgt * 775 / 1000;
-  ScalePlan plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
+  Scaler scaler(g.ShownWid, g.ShownHgt, w, h);
   for (int i = 0; i < 20; ++i) {
     const double t = NowMs();
     const platform::WindowPixels out = platform::window_pixels();
-    ScalePicture(plan, compose.pixels, kCanvasRowBytes, nullptr, out.pixels, out.stride);
+    scaler.Scale(compose.pixels, kCanvasRowBytes, nullptr, out.pixels, out.stride);
     platform::draw_window_pixels(0, 0, w, h, nullptr);
     GdiFlush();
     stretch.ms.push_back(NowMs() - t);

@@ -154,14 +154,13 @@ void DrawScaled(Player& p, const platform::Canvas& picture) {
   const int32_t h = std::min(g.ShownHgt * g.Scale / 1000, out.hgt - std::max(g.PictureY, 0));
   if (!out.pixels || w <= 0 || h <= 0) return;
   ScaledPicture& s = p.scaled;
-  const bool fresh = s.plan.across.src_size != g.ShownWid || s.plan.down.src_size != g.ShownHgt ||
-                     s.plan.across.dst_size != w || s.plan.down.dst_size != h ||
-                     s.out.pixels != out.pixels || s.out.stride != out.stride;
+  const bool fresh = !s.scaler.Fits(g.ShownWid, g.ShownHgt, w, h) || s.out.pixels != out.pixels ||
+                     s.out.stride != out.stride;
   s.out = out;
-  if (fresh) s.plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
+  if (fresh) s.scaler = Scaler(g.ShownWid, g.ShownHgt, w, h);
   s.written.assign(size_t(h), 0);
-  ScalePicture(s.plan, picture.pixels, kCanvasRowBytes,
-               fresh ? nullptr : p.composed.changed, out.pixels, out.stride, s.written.data());
+  s.scaler.Scale(picture.pixels, kCanvasRowBytes, fresh ? nullptr : p.composed.changed, out.pixels,
+                 out.stride, s.written.data());
   platform::draw_window_pixels(g.PictureX, g.PictureY, w, h, fresh ? nullptr : s.written.data());
 }
 

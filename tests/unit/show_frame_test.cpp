@@ -302,8 +302,7 @@ TEST_F(ShowFrameTest, ScaledDrawingAtOtherScales) {
   Load(SmallMovie(3, 994, 722));
   auto scaled = [&](int32_t n, int32_t w, int32_t h) {
     std::vector<uint8_t> wide(size_t(w) * h * 4);
-    ScalePlan plan = MakeScalePlan(994, 722, w, h);
-    ScalePicture(plan, Frame(n).bgr.data(), 994 * 3, nullptr, wide.data(), w * 4);
+    Scaler(994, 722, w, h).Scale(Frame(n).bgr.data(), 994 * 3, nullptr, wide.data(), w * 4);
     return wide;
   };
   auto window = [&](int32_t w, int32_t h) {
