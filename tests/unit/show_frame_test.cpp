@@ -52,7 +52,7 @@ class ShowFrameTest : public ::testing::Test {
 
 TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
   MoviePlan plan = SmallMovie(12, 9, 7);
-  plan.frames[4].delay_ms = 0;
+  plan.frames[4].timing.delay_ms = 0;
   Load(plan);
   std::string out = Show(0);
   int32_t shown = 0;

@@ -159,7 +159,9 @@ int RunHtml(int argc, char** argv) {
   }
   const std::string player = args.value("--player", DefaultPlayer());
   std::string page;
-  if (!ReadWholeFile(player, &page)) {
+  try {
+    page = ReadWhole(player);
+  } catch (const std::runtime_error&) {
     throw std::runtime_error("cannot read the page player " + player +
                              " (build it with the web preset, or name it with --player)");
   }
