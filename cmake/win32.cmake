@@ -1,4 +1,5 @@
-# 32-bit Windows build: the player, and the core tests run under Wine.
+# Windows builds (win32: i686, shipped; win64: x86-64): the player, and the
+# core tests run under Wine.
 set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
 # The player travels inside every movie handed out, so its image is kept small.
@@ -27,7 +28,7 @@ target_link_libraries(QV_MoviePlayer PRIVATE qv_core_small ${STATIC_RUNTIME} com
 target_link_options(QV_MoviePlayer PRIVATE -mwindows -s ${SMALL_LINK}
   -Wl,-Map,${CMAKE_BINARY_DIR}/QV_MoviePlayer.map)
 
-# GoogleTest from Debian's sources, built for i686.
+# GoogleTest from Debian's sources, built for the target.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -45,11 +46,11 @@ add_test(NAME core_tests_under_wine COMMAND core_tests --gtest_brief=1)
 
 set(PLAYER_EXE $<TARGET_FILE:QV_MoviePlayer>)
 add_test(NAME exe_imports_only_system_dlls
-  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py imports ${PLAYER_EXE})
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py imports ${PLAYER_EXE} ${CMAKE_SYSTEM_PROCESSOR})
 add_test(NAME exe_holds_no_marker
-  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py marker ${PLAYER_EXE})
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py marker ${PLAYER_EXE} ${CMAKE_SYSTEM_PROCESSOR})
 add_test(NAME exe_image_at_most_100k
-  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py size ${PLAYER_EXE})
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/exe_checks.py size ${PLAYER_EXE} ${CMAKE_SYSTEM_PROCESSOR})
 set_tests_properties(exe_imports_only_system_dlls exe_holds_no_marker exe_image_at_most_100k
   PROPERTIES TIMEOUT 60)
 

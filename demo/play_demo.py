@@ -7,7 +7,8 @@ make one contact sheet.
 
     play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
 
-Plays in the shared Wine prefix of scripts/wine-env. Every wait is a poll with
+Plays in the shared Wine prefix of the exe's own architecture (i686 or
+x86-64, scripts/wine.py), under that architecture's loader. Every wait is a poll with
 a deadline that says what did not happen; only the processes started here are
 stopped, by their ids.
 """
@@ -165,11 +166,13 @@ def play(exe, list_path, work_dir, page=None):
     xvfb, display = headless.start_xvfb(1024, 768)
     player = None
     try:
-        screen = Screen(wine.environment(wine.shared_prefix(), display))
-        print("play_demo: Xvfb on display %s" % display)
+        build = wine.build_of(exe)
+        screen = Screen(wine.environment(build, wine.make_shared(build), display))
+        print("play_demo: Xvfb on display %s; the %s player under %s"
+              % (display, build.arch, build.loader))
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             # The player opens its own file by its bare name in the current folder.
-            player = subprocess.Popen(["wine", "demo.exe"], cwd=run_dir, env=screen.env,
+            player = subprocess.Popen([build.loader, "demo.exe"], cwd=run_dir, env=screen.env,
                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err)
 
         def alive(what):

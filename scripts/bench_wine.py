@@ -3,7 +3,9 @@
 
     bench_wine.py [--keep] [--warm-runs N] [--plays N]
 
-Called by scripts/bench-wine, which builds what is missing first. Movies of
+Called by scripts/bench-wine, which builds what is missing first. It times
+the build whose players run here (wine.py's route: the i686 player, or the
+x86-64 one where this machine runs no 32-bit code). Movies of
 600 screen-like pictures of 994 x 722 (a band of rows changes every frame)
 are bundled with the player and played, started with an argument so no
 splash click is needed: delay 0 at Scale 1000, the same with "ScreenFill=2"
@@ -38,8 +40,9 @@ import wine
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 QVM = os.path.join(REPO, "build", "native", "qvm")
 QV_BENCH = os.path.join(REPO, "build", "native", "qv_bench")
-PLAYER = os.path.join(REPO, "build", "win32", "QV_MoviePlayer.exe")
-STAGE_BENCH = os.path.join(REPO, "build", "win32", "qv_stage_bench.exe")
+BUILD, ROUTE_WHY = wine.route()
+PLAYER = os.path.join(REPO, "build", BUILD.preset, "QV_MoviePlayer.exe")
+STAGE_BENCH = os.path.join(REPO, "build", BUILD.preset, "qv_stage_bench.exe")
 
 POLL_S = 0.002               # how often the player's output file is read
 WID, HGT = 994, 722          # the movie's picture size
@@ -188,7 +191,7 @@ class Session:
         self.work = work
         self.server = None
         self.xvfb, self.display = headless.start_xvfb(*screen)
-        self.env = wine.environment(prefix, self.display)
+        self.env = wine.environment(BUILD, prefix, self.display)
 
     def warm_up(self):
         """A persistent wineserver of our own, with Wine's services started by
@@ -196,7 +199,7 @@ class Session:
         wine.end_wine(self.env, self.server)
         self.server = wine.start_server(self.env)
         # Not through pipes: the services it starts would hold them open.
-        subprocess.run(["wine", "cmd.exe", "/c", "exit"], env=self.env, cwd=self.work,
+        subprocess.run([BUILD.loader, "cmd.exe", "/c", "exit"], env=self.env, cwd=self.work,
                        timeout=120, **wine.QUIET)
 
     def close(self):
@@ -214,7 +217,7 @@ class Session:
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             t0 = time.monotonic()
             # The player opens its own file by its bare name in the current folder.
-            proc = subprocess.Popen(["wine", os.path.basename(exe), "go"],
+            proc = subprocess.Popen([BUILD.loader, os.path.basename(exe), "go"],
                                     cwd=os.path.dirname(exe), env=self.env,
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                     preexec_fn=headless.die_with_parent(signal.SIGKILL))
@@ -348,8 +351,10 @@ def run(args, work):
     started = time.monotonic()
     for path in (QVM, PLAYER, STAGE_BENCH):
         if not os.path.exists(path):
-            raise BenchFailed("%s is missing: build both presets first" % path)
-    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout
+            raise BenchFailed("%s is missing: build the native and %s presets first"
+                              % (path, BUILD.preset))
+    say(wine.route_line(BUILD, ROUTE_WHY))
+    wine_version = subprocess.run([BUILD.loader, "--version"], capture_output=True, text=True).stdout
     say("%s; %d CPUs, load average %.2f; stdout polled every %.0f ms: times are good to about that"
         % (wine_version.strip(), os.cpu_count() or 0, os.getloadavg()[0], POLL_S * 1000))
 
@@ -368,7 +373,7 @@ def run(args, work):
     third, _ = make_player(qvm, work, "third", third_pngs, 0)
     third_filled, _ = make_player(qvm, work, "third-filled", third_pngs, 0, ["ScreenFill=2"])
     shutil.rmtree(frames_dir)
-    prefix = wine.private_prefix(wine.shared_prefix(), os.path.join(work, "prefix"))
+    prefix = wine.private_prefix(BUILD, os.path.join(work, "prefix"))
 
     r = {}
     session = Session(work, prefix, BIG_SCREEN)
@@ -478,8 +483,8 @@ def report(r):
     ]
     parts.append(("not covered: the message loop, X, and the rest",
                   per - sum(ms for _, ms in parts)))
-    print("  measured stage by stage under Wine (build/win32/qv_stage_bench.exe, median of %d frames):"
-          % FRAMES)
+    print("  measured stage by stage under Wine (build/%s/qv_stage_bench.exe, median of %d frames):"
+          % (BUILD.preset, FRAMES))
     for name, ms in parts:
         print("    %-68s %6.3f ms %4.0f %%" % (name, ms, 100 * ms / per))
     print("  one whole ShowFrame call, timed from outside: %.3f ms" % median("show_frame"))
@@ -510,8 +515,8 @@ def report(r):
 
     warm0 = [m["frame0"] for m in r["warm"]]
     print()
-    print("Summary (stdout polled every %.0f ms; measured %.0f polls a second)"
-          % (POLL_S * 1000, p1000.polls_per_s))
+    print("Summary for %s, the %s player (stdout polled every %.0f ms; measured %.0f polls a second)"
+          % (os.path.relpath(PLAYER, REPO), BUILD.arch, POLL_S * 1000, p1000.polls_per_s))
     row = "  %-46s %-24s %s"
     print(row % ("figure", "measured", "target or expectation"))
     print(row % ("frames/s, Scale %s, delay 0 (median play)" % p1000.scale,

@@ -63,9 +63,11 @@ def main(title, cases, **session_options):
     started = time.monotonic()
     print("%s (%s)" % (title, os.path.basename(sys.argv[0])), flush=True)
     failures = []
-    with Session(os.path.splitext(os.path.basename(sys.argv[0]))[0], **session_options) as session:
-        print("  session ready in %.1f s on display %s"
-              % (time.monotonic() - started, session.display), flush=True)
+    with Session(os.path.splitext(os.path.basename(sys.argv[0]))[0], player,
+                 **session_options) as session:
+        print("  session ready in %.1f s on display %s, the %s player under %s"
+              % (time.monotonic() - started, session.display, session.build.arch,
+                 session.wine), flush=True)
         context = Context(session, player, Qvm(qvm_path, session.folder("qvm")))
         for case in cases:
             what = (case.__doc__ or case.__name__).strip().splitlines()[0]

@@ -49,14 +49,16 @@ class BoxPicture:
 class Session(headless.XDisplay):
     """A private X display and Wine prefix for one test file; see the top of the file."""
 
-    def __init__(self, name, screen=(1024, 768), managed=False, keep=None):
+    def __init__(self, name, player, screen=(1024, 768), managed=False, keep=None):
         super().__init__(None)  # the environment comes with the X server
         self.name, self.screen, self.managed = name, screen, managed
         self.keep = os.environ.get("QV_E2E_KEEP") == "1" if keep is None else keep
         self.runs, self.boxes, self.count = [], {}, 0
         self.xvfb = self.wineserver = None
         self.root = None
-        self.source_prefix = wine.shared_prefix()
+        # The player's own architecture: its loader, its kind of prefix.
+        self.build = wine.build_of(player)
+        self.wine = self.build.loader
 
     # -------- life cycle
 
@@ -73,13 +75,13 @@ class Session(headless.XDisplay):
 
     def _open(self):
         # Beside the shared prefix: the same file system, so it can be hard-linked.
-        base = os.path.dirname(os.path.abspath(self.source_prefix))
+        base = os.path.dirname(wine.make_shared(self.build))
         os.makedirs(base, exist_ok=True)
         self.root = tempfile.mkdtemp(prefix="e2e-%s-" % self.name, dir=base)
         self.prefix = os.path.join(self.root, "prefix")
         self.xvfb, self.display = headless.start_xvfb(*self.screen)
-        self.env = wine.environment(self.prefix, self.display)
-        wine.private_prefix(self.source_prefix, self.prefix, self.managed)
+        self.env = wine.environment(self.build, self.prefix, self.display)
+        wine.private_prefix(self.build, self.prefix, self.managed)
         self._start_wineserver()
 
     def close(self, failed=False):
@@ -111,7 +113,7 @@ class Session(headless.XDisplay):
         # run's group never takes them down.
         with open(os.path.join(self.root, "quit.vbs"), "w") as f:
             f.write("WScript.Quit 0\n")
-        warm = self.start_program(["wine", "wscript", "//nologo", "quit.vbs"], self.root,
+        warm = self.start_program([self.wine, "wscript", "//nologo", "quit.vbs"], self.root,
                                   name="warm-up")
         warm.wait(60)
         self.runs.remove(warm)
@@ -136,7 +138,7 @@ class Session(headless.XDisplay):
         person would start it from there."""
         if cwd is None:
             cwd, exe = os.path.dirname(os.path.abspath(exe)), os.path.basename(exe)
-        return self.start_program(["wine", exe] + list(args), cwd)
+        return self.start_program([self.wine, exe] + list(args), cwd)
 
     def run(self, exe, args=(), cwd=None, timeout=20):
         """Starts the program and waits for its end."""
@@ -260,7 +262,7 @@ class Session(headless.XDisplay):
             quote = lambda s: '"%s"' % s.replace('"', '""')
             with open(os.path.join(folder, "box.vbs"), "w", newline="\r\n") as f:
                 f.write("MsgBox %s, %d, %s\n" % (quote(text), style, quote(caption)))
-            script = self.start_program(["wine", "wscript", "//nologo", "box.vbs"], folder,
+            script = self.start_program([self.wine, "wscript", "//nologo", "box.vbs"], folder,
                                         name="reference-box")
             wid = self.find_window(caption, run=script)
             image = self.settled_picture(wid)

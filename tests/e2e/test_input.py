@@ -211,7 +211,7 @@ def inactive_picture(t):
     check(active[0] != inactive[0], "the test's inactive picture looks like the frame")
     t.session.expect_picture(wid, active[0], what="the player in the foreground")
 
-    notepad = t.session.start_program(["wine", "notepad"], folder, name="notepad")
+    notepad = t.session.start_program([t.session.wine, "notepad"], folder, name="notepad")
     other = t.session.find_window("Untitled - Notepad", run=notepad)
     t.session.x("xdotool", "windowmove", str(other), "500", "400")
     wait_until(lambda: t.session.window_rect(other)[:2] == (500, 400), 5, "notepad to move")
