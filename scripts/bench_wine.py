@@ -55,8 +55,9 @@ SMALL_SCREEN = (800, 560)    # ScreenFill=2 scales 994 x 722 to 775/1000 here
 WIDE_SCREEN = (1920, 1080)   # and to 1495/1000 here, enlarged
 TARGET_SCALED_RATIO = 2      # a scaled presentation against a 1:1 one
 # The whole frame's cost, as a viewer waits for it: a movie whose frames
-# change a third of their rows, played with delay 0 at 1:1, shrunk on a small
-# screen and enlarged on a wide one (ScreenFill=2), frame lines per second.
+# change a third of their rows (runs of 8 down the picture), played with
+# delay 0 at 1:1, shrunk on a small screen and enlarged on a wide one
+# (ScreenFill=2): the time from one frame line to the next.
 THIRD_FRAMES = 300
 THIRD_SCREENS = ((800, 600), (1920, 1080))
 
@@ -75,11 +76,11 @@ def say(text):
 
 # ---------------------------------------------------------------- pictures
 
-def draw_frames(folder, count, band_top=300, band_rows=40):
+def draw_frames(folder, count, changing=range(300, 340)):
     """Screen-like pictures: a title strip, a desktop, a window with lines of
-    "text", all rows repeated from a few kinds, and a band (40 rows unless
-    told) in which a block moves and changes colour every frame, so every
-    row of the band changes."""
+    "text", all rows repeated from a few kinds, and rows (a 40-row band unless
+    told) in which a block moves and changes colour every frame, so every one
+    of them changes."""
     px = lambda rgb, n: bytes(rgb) * n
     title = px((10, 36, 106), WID)
     desk = px((58, 110, 165), WID)
@@ -99,12 +100,12 @@ def draw_frames(folder, count, band_top=300, band_rows=40):
     for n in range(count):
         rows = list(base)
         x = (n * 13) % (WID - block)
-        for k in range(band_rows):
+        for k, y in enumerate(changing):
             colour = (0, 0, 0) if k % 4 == 0 else (30 + n % 200, 30 + (n * 3) % 200, 30 + k * 5 % 200)
-            row = bytearray(rows[band_top + k])
+            row = bytearray(rows[y])
             row[x * 3:(x + block) * 3] = px(colour, block)
-            rows[band_top + k] = bytes(row)
-        paths.append(os.path.join(folder, "b%d-f%04d.png" % (band_rows, n)))
+            rows[y] = bytes(row)
+        paths.append(os.path.join(folder, "c%d-f%04d.png" % (len(changing), n)))
         images.write_png(paths[-1], WID, rows, 1)
     return paths
 
@@ -369,7 +370,8 @@ def run(args, work):
     filled, _ = make_player(qvm, work, "filled", pngs, 0, ["ScreenFill=2"])
     slow, _ = make_player(qvm, work, "slow", pngs[:SLOW_FRAMES], SLOW_DELAY_MS)
     fast, _ = make_player(qvm, work, "fast", pngs[:FAST_FRAMES], FAST_DELAY_MS)
-    third_pngs = draw_frames(frames_dir, THIRD_FRAMES, HGT // 3, HGT // 3 + 1)
+    # Runs of 8 rows, a third of them, down the whole picture.
+    third_pngs = draw_frames(frames_dir, THIRD_FRAMES, [y for y in range(HGT) if y // 8 % 3 == 0])
     third, _ = make_player(qvm, work, "third", third_pngs, 0)
     third_filled, _ = make_player(qvm, work, "third-filled", third_pngs, 0, ["ScreenFill=2"])
     shutil.rmtree(frames_dir)
