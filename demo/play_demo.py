@@ -8,9 +8,9 @@ make one contact sheet.
     play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
 
 Plays in the shared Wine prefix of the exe's own architecture (i686 or
-x86-64, scripts/wine.py), under that architecture's loader. Every wait is a poll with
-a deadline that says what did not happen; only the processes started here are
-stopped, by their ids.
+x86-64, scripts/wine.py), under that architecture's loader. Every wait is a
+poll with a deadline that says what did not happen; only the processes
+started here are stopped, by their ids.
 """
 import os
 import shutil
@@ -204,7 +204,7 @@ def play(exe, list_path, work_dir, page=None):
         player_window = wait_for("the player window", lambda: window(PLAYER_TITLE), 30)
         box = screen.window_rect(player_window)
         print("play_demo: player window %dx%d at %d,%d" % (box[2], box[3], box[0], box[1]))
-        shots = [("splash", splash_shot)]
+        shots = [("splash, the %s player" % build.arch, splash_shot)]
         remaining_ms = sum(d for d, _ in frames if d is not None)
         for n in shot_frames:
             wait_for("frame %d on the player's output" % n,

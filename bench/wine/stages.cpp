@@ -83,8 +83,7 @@ int main() {
   Player& p = ThePlayer();
   p.movie = LocateMovie();
   ReadSettings(p.movie, &p.settings, false);
-  ComputeGeometry(&p);
-  p.HelpOn = 0;
+  p.geometry = ComputeGeometry(p.movie, p.settings);
   const platform::Point at = PlacePlayerWindow(platform::work_area(), p.geometry);
   platform::create_player_window(p.settings.WindowText, at.x, at.y, p.geometry.WindowWid,
                                  p.geometry.WindowHgt, p.settings.WindowRoundingStyle);

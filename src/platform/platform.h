@@ -4,10 +4,7 @@
 // (records calls, returns scripted answers).
 // No window-system type or value appears here: the shells map the kinds below.
 #pragma once
-#include <atomic>
 #include <cstdint>
-
-struct MovieSource;
 
 namespace platform {
 
@@ -23,17 +20,15 @@ enum Key { kKeyEscape, kKeySpace, kKeyReturn, kKeyF1, kKeyF2, kKeyLeft, kKeyRigh
 void write_output(const char* text);
 void message_box(const char* text, const char* caption, Box box);
 [[noreturn]] void exit_process(int code);
-void sleep_ms(int32_t ms);
 // Milliseconds from a fixed moment, never going back; fractions count.
 double now_ms();
 // Calls routine(arg, value) once, ms milliseconds from now (at once for 0),
-// and returns at once. The win32 build waits on a thread of the system's pool
-// with the finest timer the system has; a page waits in its event loop.
+// and returns at once. The win32 build waits, and runs the routine, on a
+// thread of the system's pool with the finest timer the system has, so the
+// routine may block (a message box); a page waits in its event loop. The
+// routine must not throw.
 void call_after_ms(int32_t ms, void (*routine)(void* arg, int32_t value), void* arg,
                    int32_t value);
-// Runs routine(arg) on another thread, which nothing waits for: in the win32
-// build one lent by the system's pool. The routine must not throw.
-void start_thread(void (*routine)(void*), void* arg);
 
 // --- files and directories ------------------------------------------------
 // Full path of the running executable, at most size - 1 characters; returns the length.
@@ -119,7 +114,7 @@ int32_t splash_text_width(int32_t font_hgt, int32_t quality, const char* text);
 void splash_draw_text(int32_t x, int32_t y, int32_t font_hgt, int32_t quality, uint32_t colour,
                       bool opaque, const char* text);
 
-// --- start-up (the real platform only; src/app/main.cpp) ----------------------
+// --- start-up ------------------------------------------------------------------
 // Registers the class, creates the hidden popup window, w x h screen pixels at
 // (x, y), with the outline of a WindowRoundingStyle, and takes the drawing
 // context every frame is drawn through. Ends the process on failure.
@@ -127,16 +122,20 @@ void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, in
                           int32_t rounding_style);
 // Shows the window and brings it to the foreground.
 void show_player_window();
-// Asks for frame 0 synchronously, then runs the message loop until it ends;
-// the window's messages go to the handlers of the process's player.
+// The Windows program's message loop (src/app/main.cpp), until it ends; the
+// window's messages go to the handlers of the process's player. Returns the
+// exit code. A page's loop is the browser's own.
 int run_player();
 
-// The splash window runs on a thread of its own, painting the movie's splash
-// with the wait status until indexing_done reads non-zero.
-void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done);
-// -1 until the splash thread has tried to make its window, 0 when that failed,
-// 1 once it exists.
-int32_t splash_window_state();
-bool splash_window_visible();
+// Puts up the splash window, which the shell paints with PaintSplash
+// (src/splash/splash.h) and which takes no input yet; returns once it is on
+// screen, so the player, shown later, comes up over it. A splash that cannot
+// make its window ends the process.
+void start_splash();
+// The frame index is built: the splash paints its invitation and from now
+// answers the viewer (OnSplashKey), input made while it waited included. When
+// the viewer lets it go, the shell hides it and calls BeginPlaying
+// (src/player/start_up.h).
+void invite_splash();
 
 }  // namespace platform

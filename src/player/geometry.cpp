@@ -1,7 +1,5 @@
 #include "player/geometry.h"
 
-#include <sys/stat.h>
-
 #include "platform/failure.h"
 
 namespace {
@@ -16,31 +14,35 @@ platform::Rect DisplayArea(const PlayerSettings& s) {
 }
 
 int32_t Smaller(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t Larger(int32_t a, int32_t b) { return a > b ? a : b; }
 
 // Fit and never enlarge. The area counts one pixel wider and higher than it is.
-void FitNoEnlarge(const platform::Rect& a, int32_t wid, int32_t hgt, DisplayGeometry* g) {
-  int32_t sx = (a.right - a.left + 1) * 1000 / wid;
-  int32_t sy = (a.bottom - a.top + 1) * 1000 / hgt;
-  g->Scale = Smaller(Smaller(sx, sy), 1000);
-  g->WindowWid = wid * g->Scale / 1000;
-  g->WindowHgt = hgt * g->Scale / 1000;
+void FitNoEnlarge(int32_t area_wid, int32_t area_hgt, int32_t wid, int32_t hgt,
+                  DisplayGeometry* g) {
+  int32_t sx = (area_wid + 1) * 1000 / wid;
+  int32_t sy = (area_hgt + 1) * 1000 / hgt;
+  g->Scale = Larger(Smaller(Smaller(sx, sy), 1000), 1);
+  g->WindowWid = ScaledSize(wid, g->Scale);
+  g->WindowHgt = ScaledSize(hgt, g->Scale);
 }
 
 // The whole area (and one pixel more) at 1:1, the picture centred.
-void FillAtOneToOne(const platform::Rect& a, int32_t wid, int32_t hgt, DisplayGeometry* g) {
-  g->WindowWid = a.right - a.left + 1;
-  g->WindowHgt = a.bottom - a.top + 1;
+void FillAtOneToOne(int32_t area_wid, int32_t area_hgt, int32_t wid, int32_t hgt,
+                    DisplayGeometry* g) {
+  g->WindowWid = area_wid + 1;
+  g->WindowHgt = area_hgt + 1;
   if (wid < g->WindowWid) g->PictureX = (g->WindowWid - wid) / 2;
   if (hgt < g->WindowHgt) g->PictureY = (g->WindowHgt - hgt) / 2;
 }
 
 // The whole area, the picture scaled to fit (enlarged too) and centred.
-void FillScaled(const platform::Rect& a, int32_t wid, int32_t hgt, DisplayGeometry* g) {
-  g->WindowWid = a.right - a.left;
-  g->WindowHgt = a.bottom - a.top;
+void FillScaled(int32_t area_wid, int32_t area_hgt, int32_t wid, int32_t hgt,
+                DisplayGeometry* g) {
+  g->WindowWid = Larger(area_wid, 1);
+  g->WindowHgt = Larger(area_hgt, 1);
   int32_t sx = g->WindowWid * 1000 / wid;
   int32_t sy = g->WindowHgt * 1000 / hgt;
-  g->Scale = sx > sy ? sy : sx;
+  g->Scale = Larger(Smaller(sx, sy), 1);
   int32_t pw = wid * g->Scale / 1000;
   if (pw < g->WindowWid) g->PictureX = (g->WindowWid - pw) / 2;
   int32_t ph = hgt * g->Scale / 1000;
@@ -49,30 +51,31 @@ void FillScaled(const platform::Rect& a, int32_t wid, int32_t hgt, DisplayGeomet
 
 }  // namespace
 
-void ComputeGeometry(Player* p) {
-  const MovieSource& m = p->movie;
-  const PlayerSettings& s = p->settings;
-  DisplayGeometry& g = p->geometry;
+int32_t ScaledSize(int32_t movie_px, int32_t scale) {
+  const int32_t px = movie_px * scale / 1000;
+  return px < 1 && movie_px > 0 ? 1 : px;
+}
+
+// A page may hand in a screen of no size (a hidden frame), and ask before the
+// movie is read (StackWid 0): the screen counts as at least 0 x 0 and the
+// movie as at least 1 x 1, so nothing divides by zero, and Scale and the
+// window keep at least one.
+DisplayGeometry ComputeGeometry(const MovieSource& m, const PlayerSettings& s) {
   const platform::Rect area = DisplayArea(s);
+  const int32_t area_wid = Larger(area.right - area.left, 0);
+  const int32_t area_hgt = Larger(area.bottom - area.top, 0);
+  const int32_t wid = Larger(m.StackWid, 1), hgt = Larger(m.MaxFrameHgt, 1);
+  DisplayGeometry g;
   g.ShownWid = m.StackWid;
   g.ShownHgt = m.MaxFrameHgt;
-  g.Scale = 1000;
   if (s.ScreenFill == 1) {
-    FillAtOneToOne(area, m.StackWid, m.MaxFrameHgt, &g);
+    FillAtOneToOne(area_wid, area_hgt, wid, hgt, &g);
   } else if (s.ScreenFill == 2) {
-    FillScaled(area, m.StackWid, m.MaxFrameHgt, &g);
+    FillScaled(area_wid, area_hgt, wid, hgt, &g);
   } else {
-    FitNoEnlarge(area, m.StackWid, m.MaxFrameHgt, &g);
+    FitNoEnlarge(area_wid, area_hgt, wid, hgt, &g);
   }
-  Say("Scale=%d  ", g.Scale);
-  struct stat st;
-  if (stat("noNotes.txt", &st) == 0) p->StopAtEnd = 0;
-  p->HelpOn = s.HelpOn;
-  Say("StackWid=%d  MaxFrameHgt=%d \n", m.StackWid, m.MaxFrameHgt);
-  // The layout reader has refused offsets beyond 32 bits.
-  Say("FirstFlowByte=%d   LastFlowByte=%d ", int(m.FirstFlowByte), int(m.LastFlowByte));
-  Say("FirstStackByte=%d\n", int(m.FirstStackByte));
-  Say("Help=%d   Notes=%d ", p->HelpOn.load(), p->StopAtEnd.load());
+  return g;
 }
 
 platform::Point PlacePlayerWindow(const platform::Rect& work, const DisplayGeometry& g) {

@@ -6,12 +6,13 @@
 
 // Positions are taken relative to the picture, not the window, so that in the
 // centred and scaled fill modes a click lands on what the frame shows there.
+// A Scale below 1 is never laid out; a click still never divides by it.
 int32_t ToMovieX(const DisplayGeometry& g, int32_t screen_x) {
-  return (screen_x - g.PictureX) * 1000 / g.Scale;
+  return (screen_x - g.PictureX) * 1000 / (g.Scale > 0 ? g.Scale : 1);
 }
 
 int32_t ToMovieY(const DisplayGeometry& g, int32_t screen_y) {
-  return (screen_y - g.PictureY) * 1000 / g.Scale;
+  return (screen_y - g.PictureY) * 1000 / (g.Scale > 0 ? g.Scale : 1);
 }
 
 namespace {
@@ -31,17 +32,19 @@ void Step(Player& p) {
   ShowFrame(p, p.CurrentFrame);
 }
 
+// A restart's notice comes 100 ms after frame 0, as it always has.
 void ToggleLooping(Player& p) {
+  int32_t notice_ms = 0;
   p.StopAtEnd = p.StopAtEnd + 1;
   if (p.StopAtEnd == 2) {
     p.StopAtEnd = 0;
     if (p.Playing == 1) {
       p.CurrentFrame = 0;
       ShowFrame(p, 0);
-      platform::sleep_ms(100);
+      notice_ms = 100;
     }
   }
-  platform::start_thread(LoopingNotice, &p);
+  platform::call_after_ms(notice_ms, LoopingNotice, &p, 0);
 }
 
 }  // namespace
@@ -124,7 +127,7 @@ void OnMouseMove(const Player& p) {
                                                              : platform::kCursorArrow);
 }
 
-void LoopingNotice(void* player) {
+void LoopingNotice(void* player, int32_t) {
   const Player& p = *static_cast<const Player*>(player);
   int32_t looping_off = p.StopAtEnd;
   if (looping_off == 1) {

@@ -22,8 +22,9 @@ void OnClick(Player& p, int32_t client_x, int32_t client_y);
 // The cursor for the pointer over the window: busy while a timed frame plays.
 void OnMouseMove(const Player& p);
 
-// Shows the looping state in one or two message boxes (a thread routine).
-void LoopingNotice(void* player);
+// Shows the looping state in one or two message boxes; F2 has the platform
+// call it beside the player, so the boxes block nothing of playback.
+void LoopingNotice(void* player, int32_t);
 
 // Converts a window position in screen pixels to movie pixels of the picture.
 int32_t ToMovieX(const DisplayGeometry& g, int32_t screen_x);

@@ -1,6 +1,6 @@
 // The one process-wide player: the movie, its settings, the layout on screen,
 // the frame index, the canvases and the playback state. Values that another
-// thread reads (clock threads, the splash, the looping notice) are atomic.
+// thread reads (the clock's calls, the splash, the looping notice) are atomic.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -76,6 +76,7 @@ struct Player {
   ComposedPicture composed;
   ScaledPicture scaled;
   ClickRegion click_region;             // of the frame shown, when it waits
+  bool playing_begun = false;           // BeginPlaying has shown the window
 
   // Kept from one presentation to the next while the stack file keeps its
   // size and time stamp: the open (mapped) stack, and which stack row each

@@ -5,6 +5,7 @@
 
 #include "platform/failure.h"
 #include "player/clock.h"
+#include "player/geometry.h"
 #include "player/movie_readers.h"
 
 namespace {
@@ -39,8 +40,8 @@ int32_t ChooseFrame(Player& p, int32_t n) {
 bool FitWindowToFrame(Player& p, const FetchedFrame& f) {
   DisplayGeometry& g = p.geometry;
   if (p.settings.ScreenFill != 0 || (f.FrameWid == g.ShownWid && f.FrameHgt == g.ShownHgt)) return false;
-  g.WindowWid = f.FrameWid * g.Scale / 1000;
-  g.WindowHgt = f.FrameHgt * g.Scale / 1000;
+  g.WindowWid = ScaledSize(f.FrameWid, g.Scale);
+  g.WindowHgt = ScaledSize(f.FrameHgt, g.Scale);
   g.ShownWid = f.FrameWid;
   g.ShownHgt = f.FrameHgt;
   platform::resize_player_window(g.WindowWid, g.WindowHgt);

@@ -1,41 +1,44 @@
 #include "player/start_up.h"
 
+#include <sys/stat.h>
+
 #include "movie/locator.h"
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "player/geometry.h"
 #include "player/movie_readers.h"
+#include "player/show_frame.h"
 
-namespace {
-
-// The splash makes its window while start-up waits; the dots show the wait on
-// a redirected console. A splash that cannot make its window ends the
-// process itself. Where the splash is made at once (the page) no dot is
-// ever written.
-void WaitForSplashWindow() {
-  while (platform::splash_window_state() == -1) {
-    Say(".");
-    platform::sleep_ms(50);
-  }
+void TakeStartChoices(Player& p) {
+  const MovieSource& m = p.movie;
+  struct stat st;
+  if (stat("noNotes.txt", &st) == 0) p.StopAtEnd = 0;
+  p.HelpOn = p.settings.HelpOn;
+  Say("Scale=%d  StackWid=%d  MaxFrameHgt=%d \n", p.geometry.Scale, m.StackWid, m.MaxFrameHgt);
+  // The layout reader has refused offsets beyond 32 bits.
+  Say("FirstFlowByte=%d   LastFlowByte=%d ", int(m.FirstFlowByte), int(m.LastFlowByte));
+  Say("FirstStackByte=%d\n", int(m.FirstStackByte));
+  Say("Help=%d   Notes=%d ", p.HelpOn.load(), p.StopAtEnd.load());
 }
-
-}  // namespace
 
 void StartUp(Player& p) {
   p.movie = LocateMovie();
   TakeSettings(p);
-  ComputeGeometry(&p);
+  p.geometry = ComputeGeometry(p.movie, p.settings);
+  TakeStartChoices(p);
   const platform::Point at = PlacePlayerWindow(platform::work_area(), p.geometry);
   platform::create_player_window(p.settings.WindowText, at.x, at.y, p.geometry.WindowWid,
                                  p.geometry.WindowHgt, p.settings.WindowRoundingStyle);
-  platform::start_splash(&p.movie, &p.index.IndexingDone);
-  WaitForSplashWindow();
+  platform::start_splash();
   p.canvases = CreateCanvases();
   IndexMovie(p);
   p.CurrentFrame = 0;
+  platform::invite_splash();
 }
 
-int BeginPlaying(Player&) {
+void BeginPlaying(Player& p) {
+  if (p.playing_begun) return;
+  p.playing_begun = true;
   platform::show_player_window();
-  return platform::run_player();
+  ShowFrame(p, 0);
 }

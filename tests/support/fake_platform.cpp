@@ -101,24 +101,6 @@ void message_box(const char* text, const char* caption, Box style) {
 
 void exit_process(int code) { throw fake::Exited{code}; }
 
-void sleep_ms(int32_t ms) {
-  if (state().real_threads) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return;
-  }
-  state().sleeps.push_back(ms);
-  if (state().on_sleep) state().on_sleep();
-}
-
-void start_thread(void (*routine)(void*), void* arg) {
-  if (state().real_threads) {
-    std::lock_guard<std::mutex> lock(fake::g_mutex);
-    fake::g_running.emplace_back(routine, arg);
-    return;
-  }
-  state().threads.push_back({routine, arg});
-}
-
 double now_ms() {
   if (!state().real_threads) return state().now_ms;
   using namespace std::chrono;
@@ -304,6 +286,14 @@ void post_show_frame(int32_t n) {
 }
 void set_cursor(Cursor cursor) { state().cursors.push_back(cursor); }
 void minimize_player_window() { ++state().minimized; }
+
+void create_player_window(const char*, int32_t x, int32_t y, int32_t w, int32_t h, int32_t) {
+  state().windows.push_back("create " + std::to_string(w) + "x" + std::to_string(h) + " at " +
+                            std::to_string(x) + "," + std::to_string(y));
+}
+void show_player_window() { state().windows.push_back("show"); }
+void start_splash() { state().windows.push_back("splash"); }
+void invite_splash() { state().windows.push_back("invite"); }
 
 // --- splash painting ---------------------------------------------------------
 void splash_fill(int32_t w, int32_t h, uint32_t colour) {

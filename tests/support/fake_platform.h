@@ -60,10 +60,13 @@ struct State {
   std::vector<std::pair<int32_t, int32_t>> resizes;
   std::vector<int32_t> posts;    // frames asked for with post_show_frame
   std::vector<SplashDraw> splash;
+  // The start-up's window operations, in order: "create WxH at X,Y",
+  // "show", "splash", "invite".
+  std::vector<std::string> windows;
 
-  // With real_threads, start_thread runs a real thread (joined by
-  // JoinThreads), sleeps really sleep, and posts go to a queue that
-  // TakePost reads from any thread.
+  // With real_threads, call_after_ms waits and calls on a real thread
+  // (joined by JoinThreads), and posts go to a queue that TakePost reads
+  // from any thread.
   bool real_threads = false;
   std::vector<platform::Cursor> cursors;  // every cursor set, in order
   int minimized = 0;
@@ -71,11 +74,6 @@ struct State {
   std::vector<Box> boxes;
   std::vector<Dialog> dialogs;
   std::vector<std::string> searches;  // patterns asked for
-  struct Thread {
-    void (*routine)(void*);
-    void* arg;
-  };
-  std::vector<Thread> threads;  // started, not run: a test runs them
   // The clock's calls, waiting: RunTimers runs them in the order they are
   // due, with now_ms at each one's due time. Without real threads time stands
   // still but for that.
@@ -90,8 +88,6 @@ struct State {
   double now_ms = 0;
   bool mapping_fails = false;  // map_file answers null, as for a huge file
   int maps = 0;
-  std::vector<int32_t> sleeps;
-  std::function<void()> on_sleep;  // runs inside each sleep
   // Runs inside each resize, as the real window's activation does.
   std::function<void()> on_resize;
 };

@@ -7,6 +7,7 @@
 #include "movie/movie_layout.h"
 #include "player/movie_readers.h"
 #include "player/geometry.h"
+#include "player/start_up.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
 
@@ -44,11 +45,11 @@ std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& byt
   }
   testing::internal::CaptureStdout();
   TakeSettings(*p);
-  ComputeGeometry(p.get());
+  p->geometry = ComputeGeometry(p->movie, p->settings);
+  TakeStartChoices(*p);
   IndexMovie(*p);
   testing::internal::GetCapturedStdout();
   fake::state().draws.clear();
-  fake::state().threads.clear();
   return p;
 }
 

@@ -37,8 +37,8 @@ MovieSource WriteMovieFile(const std::string& dir, const MovieBytes& bytes);
 MovieSource WriteFlowFile(const std::string& flow, const std::string& before = "",
                           int32_t last = -1);
 
-// A player for the movie: settings read, geometry computed, index built,
-// canvases cleared. Standard output of those steps is swallowed.
+// A player for the movie: settings read, geometry computed, start-up choices
+// made, index built, canvases cleared. Standard output of those steps is swallowed.
 std::unique_ptr<Player> MakePlayer(const std::string& dir, const MovieBytes& bytes);
 
 // The picture now in a canvas: rows 0 .. hgt-1, wid pixels each.

@@ -77,26 +77,28 @@ TEST_F(InputTest, F2TogglesLoopingAndRestartsOnlyWhilePlaying) {
   p_->CurrentFrame = 9;
   EXPECT_EQ(Key(kKeyF2), "Frame 0: 000000\n");
   EXPECT_EQ(p_->StopAtEnd, 0);
-  EXPECT_EQ(fake::state().sleeps.back(), 100);
   EXPECT_EQ(Key(kKeyF2), "");
   EXPECT_EQ(p_->StopAtEnd, 1);
   p_->Playing = 0;
   p_->CurrentFrame = 9;
   EXPECT_EQ(Key(kKeyF2), "");
   EXPECT_EQ(p_->CurrentFrame, 9);
-  // Each press started a notice; the last one reports looping on.
-  auto notices = fake::state().threads;
+  // Each press asked for a notice, the restart's 100 ms after frame 0; the
+  // last one reports looping on.
+  auto notices = fake::state().timers;
   notices.erase(std::remove_if(notices.begin(), notices.end(),
                                [](auto& t) { return t.routine != LoopingNotice; }),
                 notices.end());
   ASSERT_EQ(notices.size(), 3u);
-  notices.back().routine(notices.back().arg);
+  EXPECT_EQ(notices[0].ms, 100);
+  EXPECT_EQ(notices[1].ms, 0);
+  notices.back().routine(notices.back().arg, 0);
   ASSERT_EQ(fake::state().boxes.size(), 1u);
   EXPECT_EQ(fake::state().boxes[0].text, "Looping is ON");
   EXPECT_EQ(fake::state().boxes[0].caption, "QV_MoviePlayer");
   EXPECT_EQ(fake::state().boxes[0].style, platform::kBoxOk);
   p_->StopAtEnd = 1;
-  notices.back().routine(notices.back().arg);
+  notices.back().routine(notices.back().arg, 0);
   EXPECT_EQ(fake::state().boxes.back().text, "Looping is OFF");
 }
 

@@ -8,9 +8,8 @@ extern "C" {
 // The process.
 [[noreturn]] void qv_js_exit(int code);  // ends the movie; unwinds every caller
 void qv_js_message_box(const char* text, const char* caption, int failure);
-// Later turns of the browser's event loop: qv_run_task once, qv_run_timer(id)
-// after ms, qv_deliver_frame(n).
-void qv_js_queue_task();
+// Later turns of the browser's event loop: qv_run_timer(id) after ms,
+// qv_deliver_frame(n).
 void qv_js_set_timer(int32_t id, int32_t ms);
 void qv_js_post_show_frame(int32_t n);
 double qv_js_now_ms();

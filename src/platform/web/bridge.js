@@ -16,7 +16,6 @@ mergeInto(LibraryManager.library, {
   qv_js_message_box: function (text, caption, failure) {
     Module.qvPage.messageBox(UTF8ToString(text), UTF8ToString(caption), failure);
   },
-  qv_js_queue_task: function () { Module.qvPage.queueTask(); },
   qv_js_set_timer: function (id, ms) { Module.qvPage.setTimer(id, ms); },
   qv_js_post_show_frame: function (n) { Module.qvPage.postShowFrame(n); },
   qv_js_now_ms: function () { return performance.now(); },

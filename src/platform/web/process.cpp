@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <map>
 #include <utility>
-#include <vector>
 
 #include "platform/platform.h"
 #include "platform/web/bridge.h"
@@ -12,18 +11,12 @@
 
 namespace {
 
-struct Task {
-  void (*routine)(void*);
-  void* arg;
-};
-
 struct Timer {
   void (*routine)(void*, int32_t);
   void* arg;
   int32_t value;
 };
 
-std::vector<Task> g_tasks;          // started "threads", oldest first
 std::map<int32_t, Timer> g_timers;  // by the id the page's timer hands back
 int32_t g_next_timer = 1;
 
@@ -44,17 +37,6 @@ void message_box(const char* text, const char* caption, Box box) {
 void exit_process(int code) {
   std::fflush(stdout);
   qv_js_exit(code);
-}
-
-// A page cannot block its only thread: a sleep returns at once. The clock
-// times frames with call_after_ms instead.
-void sleep_ms(int32_t) {}
-
-// There is no other thread: the routine runs on a later turn of the event
-// loop, after whatever the current turn still does.
-void start_thread(void (*routine)(void*), void* arg) {
-  g_tasks.push_back({routine, arg});
-  qv_js_queue_task();
 }
 
 // The page's setTimeout, or for 0 its next turn; the routine runs on the one
@@ -79,13 +61,6 @@ Rect work_area() {
 }  // namespace platform
 
 namespace web {
-
-void RunTask() {
-  if (g_tasks.empty()) return;
-  const Task t = g_tasks.front();
-  g_tasks.erase(g_tasks.begin());
-  t.routine(t.arg);
-}
 
 void RunTimer(int32_t id) {
   auto it = g_timers.find(id);

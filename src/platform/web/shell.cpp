@@ -23,7 +23,7 @@ Player& P() { return ThePlayer(); }
 
 void LetSplashGo() {
   web::HideSplash();
-  if (!web::PlayerWindowShown()) BeginPlaying(P());
+  BeginPlaying(P());
 }
 
 }  // namespace
@@ -36,19 +36,16 @@ EMSCRIPTEN_KEEPALIVE void qv_add_file(const char* path, uint8_t* data, uint32_t 
 
 EMSCRIPTEN_KEEPALIVE void qv_set_module_file(const char* path) { web::SetModuleFile(path); }
 
-// Start-up up to the index and the rows in play order; the splash then
-// invites the viewer's click.
+// Start-up up to the index, which leaves the splash inviting the viewer's
+// click, and the rows in play order.
 EMSCRIPTEN_KEEPALIVE void qv_start() {
   StartUp(P());
   web::PutRowsInPlayOrder(P().movie);
-  web::PaintSplashWindow();
 }
 
 // "#go", as an argument to the player: the window and frame 0 at once, the
 // splash left where it is.
-EMSCRIPTEN_KEEPALIVE void qv_begin() {
-  if (!web::PlayerWindowShown()) BeginPlaying(P());
-}
+EMSCRIPTEN_KEEPALIVE void qv_begin() { BeginPlaying(P()); }
 
 EMSCRIPTEN_KEEPALIVE void qv_splash_click() {
   if (web::SplashShown()) LetSplashGo();
@@ -73,18 +70,13 @@ EMSCRIPTEN_KEEPALIVE void qv_activation() {
 
 EMSCRIPTEN_KEEPALIVE void qv_deliver_frame(int32_t n) { ShowFrame(P(), n); }
 
-EMSCRIPTEN_KEEPALIVE void qv_run_task() { web::RunTask(); }
-
 EMSCRIPTEN_KEEPALIVE void qv_run_timer(int32_t id) { web::RunTimer(id); }
 
 // The browser window changed size: the screen did. The layout is made again
-// for it as at start-up; the viewer's F1 and F2 choices stay.
+// for it as at start-up.
 EMSCRIPTEN_KEEPALIVE void qv_relayout() {
   Player& p = P();
-  const int32_t help_on = p.HelpOn, stop_at_end = p.StopAtEnd;
-  ComputeGeometry(&p);
-  p.HelpOn = help_on;
-  p.StopAtEnd = stop_at_end;
+  p.geometry = ComputeGeometry(p.movie, p.settings);
   web::PlacePlayerWindow(p);
   web::PlaceSplashWindow();
   if (web::PlayerWindowShown()) ShowFrame(p, p.CurrentFrame);

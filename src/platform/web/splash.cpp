@@ -1,24 +1,23 @@
 // The web platform, part five: the splash window, a canvas of its own, and the
 // splash painting operations. The splash is made at once when it starts, and
-// painted again by the shell once the index is built.
+// painted again once the index is built.
 #include "platform/platform.h"
 #include "platform/web/bridge.h"
 #include "platform/web/web_shell.h"
+#include "player/player.h"
 #include "splash/splash.h"
 
 namespace {
 
-int32_t g_state = -1;  // as splash_window_state answers
 bool g_visible = false;
-const MovieSource* g_movie = nullptr;
-const std::atomic<int32_t>* g_indexing_done = nullptr;
 
 }  // namespace
 
 namespace web {
 
 void PaintSplashWindow() {
-  if (g_visible) PaintSplash(*g_movie, g_indexing_done->load());
+  const Player& p = ThePlayer();
+  if (g_visible) PaintSplash(p.movie, p.index.IndexingDone);
 }
 
 void PlaceSplashWindow() {
@@ -39,17 +38,12 @@ void HideSplash() {
 
 namespace platform {
 
-void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done) {
-  g_movie = movie;
-  g_indexing_done = indexing_done;
+void start_splash() {
   g_visible = true;
-  g_state = 1;
   web::PlaceSplashWindow();
 }
 
-int32_t splash_window_state() { return g_state; }
-
-bool splash_window_visible() { return g_visible; }
+void invite_splash() { web::PaintSplashWindow(); }
 
 void splash_fill(int32_t w, int32_t h, uint32_t colour) { qv_js_splash_fill(w, h, colour); }
 

@@ -14,7 +14,6 @@ void AddFile(const char* path, uint8_t* data, int64_t size);
 void SetModuleFile(const char* path);
 void PutRowsInPlayOrder(const MovieSource& movie);
 
-void RunTask();
 void RunTimer(int32_t id);
 
 bool PlayerWindowShown();

@@ -7,7 +7,6 @@
 #include "platform/web/web_shell.h"
 #include "player/geometry.h"
 #include "player/player.h"
-#include "player/show_frame.h"
 
 namespace {
 
@@ -38,13 +37,6 @@ void create_player_window(const char* title, int32_t x, int32_t y, int32_t w, in
 void show_player_window() {
   g_shown = true;
   qv_js_show_window();
-}
-
-// The first frame is asked for at once; the browser's event loop is the
-// message loop, so nothing more runs here.
-int run_player() {
-  ShowFrame(ThePlayer(), 0);
-  return 0;
 }
 
 // A canvas that changes size is cleared: the next picture is put whole.

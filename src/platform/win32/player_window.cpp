@@ -1,7 +1,7 @@
 // The real platform, part three: the player window's life. Creation (class,
 // title, size, place, outline), the window procedure, which only turns
 // messages into calls of the process's player's handlers, and the main
-// thread's message loop.
+// thread's message loop, which runs from the end of start-up on.
 #include "platform/win32/player_window.h"
 
 #include <windowsx.h>
@@ -12,6 +12,7 @@
 #include "platform/win32/system_values.h"
 #include "player/input.h"
 #include "player/show_frame.h"
+#include "player/start_up.h"
 
 namespace win32 {
 
@@ -61,6 +62,8 @@ void OnLeftButtonDown(LPARAM lp) { OnClick(ThePlayer(), GET_X_LPARAM(lp), GET_Y_
 
 void OnShowFrame(WPARAM frame) { ShowFrame(ThePlayer(), static_cast<int32_t>(frame)); }
 
+void OnSplashGone() { BeginPlaying(ThePlayer()); }
+
 LRESULT CALLBACK PlayerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_DESTROY:
@@ -90,6 +93,9 @@ LRESULT CALLBACK PlayerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case kMsgShowFrame:
       OnShowFrame(wp);
+      break;
+    case kMsgSplashGone:
+      OnSplashGone();
       break;
     default:
       break;
@@ -185,7 +191,6 @@ void InputFirst() {
 }  // namespace
 
 int run_player() {
-  SendMessageA(win32::g_player_window, win32::kMsgShowFrame, 0, 0);
   MSG msg;
   // A result of -1 (a bad message) is not an end: only the quit message is.
   while (GetMessageA(&msg, nullptr, 0, 0) != 0) {

@@ -1,5 +1,6 @@
-// What the player window's files share: its handle, which clock threads read
-// to post to it, and the drawing context every frame is drawn through.
+// What the player window's files share: its handle, which clock threads and
+// the splash read to post to it, and the drawing context every frame is drawn
+// through.
 #pragma once
 #include <windows.h>
 
@@ -7,8 +8,9 @@
 
 namespace win32 {
 
-// The player window's private message: wParam is the frame to show.
+// The player window's private messages: show frame wParam; the splash is gone.
 constexpr UINT kMsgShowFrame = WM_USER + 4;
+constexpr UINT kMsgSplashGone = WM_USER + 5;
 
 // Null until the window exists; then it never changes.
 extern std::atomic<HWND> g_player_window;

@@ -1,6 +1,5 @@
 // The real platform, part one: the process, files and the open-file dialog.
 #include <windows.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,29 +22,6 @@ void message_box(const char* text, const char* caption, Box box) {
 void exit_process(int code) {
   std::fflush(stdout);
   std::exit(code);
-}
-
-void sleep_ms(int32_t ms) { Sleep(static_cast<DWORD>(ms)); }
-
-namespace {
-struct ThreadStart {
-  void (*routine)(void*);
-  void* arg;
-};
-DWORD WINAPI RunThread(void* start) {
-  ThreadStart s = *static_cast<ThreadStart*>(start);
-  delete static_cast<ThreadStart*>(start);
-  s.routine(s.arg);
-  return 0;
-}
-}  // namespace
-
-// A clock thread lives for one frame, and making a thread costs about a
-// millisecond under Wine: the system's pool of threads, which reuses them,
-// takes the routines instead. Those that sleep say so, so the pool adds
-// threads rather than queue one clock behind another.
-void start_thread(void (*routine)(void*), void* arg) {
-  QueueUserWorkItem(RunThread, new ThreadStart{routine, arg}, WT_EXECUTELONGFUNCTION);
 }
 
 int module_file_name(char* buf, int size) {

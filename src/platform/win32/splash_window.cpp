@@ -1,38 +1,32 @@
 // The splash window's shell: the KTDsplash class, the splash thread with its
-// wait and message loop, and the drawing context behind the splash painting
+// waits and message loop, and the drawing context behind the splash painting
 // operations. What is drawn and what a key does is decided in src/splash.
 #include <windows.h>
 #include <process.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/win32/gdi_handles.h"
+#include "platform/win32/player_window.h"
 #include "platform/win32/system_values.h"
+#include "player/player.h"
 #include "splash/splash.h"
 
 namespace {
 
 constexpr char kClassName[] = "KTDsplash";
-constexpr int32_t kIndexPollMs = 100;
+constexpr int32_t kDotMs = 50;
 constexpr int32_t kHideLingerMs = 900;
 
-// The splash window's handle as an integer: -1 until the splash thread has
-// tried to make the window, 0 when that failed. The main thread polls it.
-std::atomic<intptr_t> g_splash{-1};
-// Written by start_splash before the thread exists; read on the splash thread.
-const MovieSource* g_movie = nullptr;
-const std::atomic<int32_t>* g_indexing_done = nullptr;
+// Set by the splash thread once it has tried to make its window; set by
+// invite_splash once the index is built. They last as long as the process.
+HANDLE g_window_tried = nullptr;
+HANDLE g_invited = nullptr;
 // The drawing context of the paint in progress. Splash thread only.
 HDC g_paint_dc = nullptr;
-
-HWND SplashHandle() {
-  intptr_t value = g_splash.load();
-  return value == -1 ? nullptr : reinterpret_cast<HWND>(value);
-}
 
 HFONT MakeFont(int32_t height, int32_t quality, int weight) {
   return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
@@ -90,7 +84,8 @@ class SelectedFont {
 void Paint(HWND hwnd) {
   win32::WindowDc dc(hwnd);
   g_paint_dc = dc.get();
-  PaintSplash(*g_movie, g_indexing_done->load());
+  const Player& p = ThePlayer();
+  PaintSplash(p.movie, p.index.IndexingDone);
   g_paint_dc = nullptr;
 }
 
@@ -147,28 +142,34 @@ bool WaitForViewer(HWND hwnd) {
   return false;
 }
 
+// The main thread begins playing when the splash is gone, let go or closed.
+void SplashGone() { PostMessageA(win32::g_player_window, win32::kMsgSplashGone, 0, 0); }
+
 void SplashThread(void*) {
   if (!RegisterSplashClass()) FailBox("ClassReg Failed", "Exiting", platform::kBoxOk);
   const platform::Point at = PlaceSplash(platform::work_area());
   HWND hwnd = CreateWindowExA(0, kClassName, "Zebrik Demo", WS_POPUPWINDOW, at.x, at.y,
                               kSplashWid, kSplashHgt, nullptr, nullptr, nullptr, nullptr);
   if (!hwnd) {
-    g_splash.store(0);  // the main thread's wait ends; this thread ends the process
+    SetEvent(g_window_tried);  // start-up goes on; this thread ends the process
     FailBox("CreateWinS Failed", "Exiting", platform::kBoxOk);
   }
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
-  // Stored only once the window is up and painted: the main thread shows the
-  // player after this, so the splash, which takes the activation as it comes
-  // up, never comes up over the player.
-  g_splash.store(reinterpret_cast<intptr_t>(hwnd));
+  // Start-up goes on only once the window is up and painted, so the splash,
+  // which takes the activation as it comes up, never comes up over the player.
+  SetEvent(g_window_tried);
   // No messages are handled while the index is built: a click or key made now
   // stays queued and takes effect once the invitation is on screen.
-  while (g_indexing_done->load() == 0) Sleep(kIndexPollMs);
+  WaitForSingleObject(g_invited, INFINITE);
   Paint(hwnd);
-  if (!WaitForViewer(hwnd)) return;
+  if (!WaitForViewer(hwnd)) {
+    SplashGone();
+    return;
+  }
   // Hidden, not destroyed: the window goes away with its thread.
   ShowWindow(hwnd, SW_HIDE);
+  SplashGone();
   Sleep(kHideLingerMs);
   ExitThread(0);
 }
@@ -177,25 +178,21 @@ void SplashThread(void*) {
 
 namespace platform {
 
-void start_splash(const MovieSource* movie, const std::atomic<int32_t>* indexing_done) {
-  g_movie = movie;
-  g_indexing_done = indexing_done;
-  g_splash.store(-1);
+// The dots show the wait on a redirected console; none when the window is up
+// at the first look.
+void start_splash() {
+  g_window_tried = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  g_invited = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   // A thread of its own, not one from the pool: it runs a message loop and
   // ends itself with ExitThread.
   _beginthread(SplashThread, 0, nullptr);
+  while (WaitForSingleObject(g_window_tried, 0) == WAIT_TIMEOUT) {
+    write_output(".");
+    WaitForSingleObject(g_window_tried, kDotMs);
+  }
 }
 
-int32_t splash_window_state() {
-  intptr_t value = g_splash.load();
-  if (value == -1) return -1;
-  return value == 0 ? 0 : 1;
-}
-
-bool splash_window_visible() {
-  HWND hwnd = SplashHandle();
-  return hwnd && IsWindowVisible(hwnd);
-}
+void invite_splash() { SetEvent(g_invited); }
 
 // --- splash painting: only inside Paint, on the splash thread ----------------
 

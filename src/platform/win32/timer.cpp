@@ -93,8 +93,8 @@ double now_ms() {
   return double(t.QuadPart) * ms_per_tick;
 }
 
-// The waiting threads say so, so the pool adds threads rather than queue one
-// clock behind another.
+// The waiting threads (a clock's wait, a notice's box) say so, so the pool
+// adds threads rather than queue one behind another.
 void call_after_ms(int32_t ms, void (*routine)(void*, int32_t), void* arg, int32_t value) {
   // The player is built without guarded statics: the timer maker is settled
   // here, on the main thread, before any waiting thread looks at it.

@@ -184,7 +184,6 @@ var QvPage = (function () {
       $('notices').append(box);
       setTimeout(function () { box.remove(); }, NOTICE_MS);
     },
-    queueTask: function () { var r = run; later(function () { call(r, 'qv_run_task'); }); },
     setTimer: function (id, ms) {
       var r = run;
       if (ms <= 0) later(function () { call(r, 'qv_run_timer', id); });
