@@ -64,21 +64,16 @@ WindowPixels window_pixels() {
   return TheWindowCopy().pixels;
 }
 
-// A scaled picture is copied in one piece from its first changed row to its
-// last (an enlarged frame is several times a 1:1 frame's bytes), and whole
-// after a repaint. One copy, not one for each run of changed rows: under
-// Wine every copy to the window costs as much as many rows of pixels, and
-// the rows a frame changes are often spread down the picture.
+// A scaled picture is copied a band of changed rows at a time (an enlarged
+// frame is several times a 1:1 frame's bytes), and whole after a repaint.
 void draw_window_pixels(int32_t x, int32_t y, int32_t w, int32_t h, const uint8_t* changed_rows) {
   const WindowCopy& copy = TheWindowCopy();
   if (!copy.bitmap.pixels) return;
-  int32_t top = 0, end = h;
-  if (changed_rows && !g_window_lost) {
-    while (top < h && !changed_rows[top]) ++top;
-    while (end > top && !changed_rows[end - 1]) --end;
-  }
+  if (g_window_lost) changed_rows = nullptr;
   g_window_lost = false;
-  if (end > top) BitBlt(win32::PlayerDc(), x, y + top, w, end - top, DcOf(copy.bitmap), 0, top, SRCCOPY);
+  ForEachChangedRun(changed_rows, h, [&](int32_t top, int32_t rows) {
+    BitBlt(win32::PlayerDc(), x, y + top, w, rows, DcOf(copy.bitmap), 0, top, SRCCOPY);
+  });
 }
 
 // Only the size changes; without SWP_NOZORDER and SWP_NOACTIVATE the window is
