@@ -2,10 +2,10 @@
 """Plays a bundled demo under Wine on a private Xvfb display, the way a viewer
 would: clicks the splash, follows the player's frame lines, clicks OK when
 the movie waits for it and presses Esc at the end. The screenshots taken on
-the way, with one of the demo's page (qvm html) beside the first frame's,
-make one contact sheet.
+the way, with one of the demo's page (qvm html) beside the first frame's and
+one of the author page with the movie open, make one contact sheet.
 
-    play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]
+    play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html [AUTHOR.html]]
 
 Plays in the shared Wine prefix of the exe's own architecture (i686 or
 x86-64, scripts/wine.py), under that architecture's loader. Every wait is a
@@ -145,7 +145,17 @@ def page_shot(page, n, path):
         raise headless.Error("the page's screenshot failed: %s" % result.stderr.strip())
 
 
-def play(exe, list_path, work_dir, page=None):
+def author_shot(author, movie, n, path):
+    """The author page with the movie open at frame n, in headless Chromium."""
+    script = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                          "tests", "web", "author_shot.mjs")
+    result = subprocess.run(["node", script, author, movie, str(n), path], capture_output=True,
+                            text=True, timeout=180)
+    if result.returncode != 0:
+        raise headless.Error("the author page's screenshot failed: %s" % result.stderr.strip())
+
+
+def play(exe, list_path, work_dir, page=None, author=None):
     frames = read_frame_list(list_path)
     if not frames:
         raise headless.Error("no frames in " + list_path)
@@ -245,6 +255,11 @@ def play(exe, list_path, work_dir, page=None):
         if code != 0:
             raise headless.Error("the player ended with exit code %d after Esc" % code)
 
+        if author:
+            n = min(click_frames) if click_frames else 0
+            path = os.path.join(shots_dir, "author.png")
+            author_shot(author, os.path.join(work_dir, "demo.QVM"), n, path)
+            shots.append(("the author page, frame %d" % n, path))
         sheet = os.path.join(work_dir, "contact-sheet.png")
         contact_sheet(shots, sheet, montage, converter)
         return sheet
@@ -259,12 +274,14 @@ def play(exe, list_path, work_dir, page=None):
 
 
 def main(argv):
-    if len(argv) not in (4, 5):
-        print("usage: play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html]", file=sys.stderr)
+    if len(argv) not in (4, 5, 6):
+        print("usage: play_demo.py DEMO.exe LIST_FILE WORK_DIR [DEMO.html [AUTHOR.html]]",
+              file=sys.stderr)
         return 2
     try:
-        page = os.path.abspath(argv[4]) if len(argv) == 5 else None
-        sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]), page)
+        page = os.path.abspath(argv[4]) if len(argv) >= 5 else None
+        author = os.path.abspath(argv[5]) if len(argv) == 6 else None
+        sheet = play(os.path.abspath(argv[1]), argv[2], os.path.abspath(argv[3]), page, author)
     except headless.Error as e:
         print("play_demo: FAILED: %s" % e, file=sys.stderr)
         return 1

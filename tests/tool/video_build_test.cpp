@@ -156,6 +156,32 @@ TEST(QvmVideo, CutsClicksAndTheLongestDelayReachTheTimingLines) {
   EXPECT_EQ(InfoFields(RunQvm({"info", dir / "m.QVM"}).out)["Frames"], "6");
 }
 
+TEST(QvmVideo, ClickLogsGiveEachClickABoxCentredOnItAndClipped) {
+  ScratchDir dir("log");
+  const std::vector<Picture> pictures = DistinctPictures(10, 20, 12);
+  const std::string recording = Record(dir, pictures, 10, "-c:v ffv1", "r.mkv");
+  // Column heads, then every form a log's line may take, and a region line.
+  std::ofstream(dir / "log.csv") << "time,x,y,button\n0.1,10,6,left\n250ms\t1\t1\n"
+                                    "0:00.45 19.7 11 right\r\n0.6:0,0,5,5\n# later\n0.8s;5;5\n";
+  QvmResult built = RunQvm({"build", "-o", dir / "m.QVM", "--video", recording, "--clicks", dir / "log.csv",
+                            "--click-box", "6,4"});
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  const std::string movie = ReadBytes(dir / "m.QVM");
+  const struct {
+    int frame;
+    ClickRegion box;
+  } stops[] = {{1, {7, 4, 12, 7}}, {2, {0, 0, 3, 2}}, {4, {16, 9, 19, 11}}, {6, {0, 0, 5, 5}}, {8, {2, 3, 7, 6}}};
+  for (const auto& stop : stops) {
+    const TimingLine timing = TimingOf(movie, stop.frame);
+    ASSERT_TRUE(timing.click) << "frame " << stop.frame;
+    EXPECT_EQ(std::vector<int32_t>({timing.region.left, timing.region.top, timing.region.right, timing.region.bottom}),
+              std::vector<int32_t>({stop.box.left, stop.box.top, stop.box.right, stop.box.bottom}))
+        << "frame " << stop.frame;
+  }
+  EXPECT_FALSE(TimingOf(movie, 3).click);
+  EXPECT_EQ(InfoFields(RunQvm({"info", dir / "m.QVM"}).out)["Frames"], "10");
+}
+
 TEST(QvmVideo, RefusalsSayWhyAndLeaveNoMovie) {
   ScratchDir dir("refused");
   const std::string small = Record(dir, DistinctPictures(4, 20, 12), 10, "-c:v ffv1", "small.mkv");
@@ -169,6 +195,8 @@ TEST(QvmVideo, RefusalsSayWhyAndLeaveNoMovie) {
   for (size_t i = 2000; i < bytes.size(); i += 50) bytes[i] = char(bytes[i] ^ 0x55);
   ASSERT_TRUE(WriteFile(dir / "damaged.mkv", bytes));
   std::ofstream(dir / "clicks.txt") << "0.1:0,0,3,3\nhalf past:0,0,1,1\n";
+  std::ofstream(dir / "outside.log") << "0.1 20 3\n";
+  std::ofstream(dir / "short.log") << "0.1 2 3\n0.2 5\n";
 
   const std::string out = dir / "out/m.QVM";
   ASSERT_EQ(std::system(("mkdir '" + dir / "out" + "'").c_str()), 0);
@@ -189,6 +217,8 @@ TEST(QvmVideo, RefusalsSayWhyAndLeaveNoMovie) {
       {{"--video", small, "--start", "0.2", "--click", "0.1:0,0,1,1"}, "comes before --start"},
       {{"--video", small, "--click", "9:0,0,1,1"}, "comes after the movie's end at 0.400 s"},
       {{"--video", small, "--clicks", dir / "clicks.txt"}, "clicks.txt line 2: the time is a time in seconds"},
+      {{"--video", small, "--clicks", dir / "outside.log"}, "outside.log line 1: the click at 20,3 lies outside the 20 x 12 movie"},
+      {{"--video", small, "--clicks", dir / "short.log"}, "short.log line 2: a click is a time, x and y"},
       {{"--video", small, "--start", "1:30"}, "--start is a time in seconds"},
       {{"--video", small, "--start", "2"}, "lies past the recording's last picture"},
       {{"--video", small, "--end", "0.1", "--start", "0.2"}, "--end must come after --start"},

@@ -5,6 +5,7 @@
 // Usage: node page_test.mjs GROUP QVM PAGE_PLAYER [PLAYER_EXE]
 //   GROUP: playback (frames, keys, clicks, banner, inactive look, looping,
 //   fill mode 2) or start (splash, #go, the viewer, damaged movies)
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { Page, Picture, Qvm, check, checkEqual, launch, runCases, sleep, tempDir } from './lib.mjs';
@@ -312,6 +313,31 @@ async function start(browser) {
       await p.close();
     }]);
   }
+
+  cases.push(['a course package: its manifest names the page, which reports completion at the last frame', async () => {
+    const course = qvm.build('course', [[frame(0), 30], [frame(1), 30], [frame(2), 30]], HEADER);
+    const zip = path.join(dir, 'course.zip');
+    qvm.run('html', course, '--scorm', '-o', zip, '--player', pagePlayer);
+    const unpacked = fs.mkdtempSync(path.join(dir, 'course-'));
+    execFileSync('unzip', ['-q', zip, '-d', unpacked]);
+    checkEqual(fs.readdirSync(unpacked).sort(), ['imsmanifest.xml', 'index.html'], 'the package');
+    execFileSync('xmllint', ['--noout', path.join(unpacked, 'imsmanifest.xml')]);
+    const manifest = fs.readFileSync(path.join(unpacked, 'imsmanifest.xml'), 'utf8');
+    check(/<schemaversion>1\.2<\/schemaversion>/.test(manifest) && /adlcp:scormtype="sco" href="index.html"/.test(manifest) &&
+          manifest.includes('<title>Page Test</title>'), 'the manifest: ' + manifest);
+    // A learning system's API on the page's own window, keeping every call.
+    const p = await Page.open(browser, 'file://' + path.join(unpacked, 'index.html') + '#go', { beforeLoad: () => {
+      const calls = window.lmsCalls = [];
+      const keep = (name, answer) => (...args) => { calls.push([name, ...args].join(' ')); return answer; };
+      window.API = { LMSInitialize: keep('init', 'true'), LMSGetValue: keep('get', 'not attempted'),
+                     LMSSetValue: keep('set', 'true'), LMSCommit: keep('commit', 'true'), LMSFinish: keep('finish', 'true') };
+    } });
+    await p.waitLine('Frame 2: 000002');
+    await sleep(100);
+    checkEqual(await p.evaluate(() => window.lmsCalls), ['init ', 'get cmi.core.lesson_status',
+      'set cmi.core.lesson_status incomplete', 'set cmi.core.lesson_status completed', 'commit '], 'the calls to the API');
+    await p.close();
+  }]);
 
   // Damaged movies: [what, how the movie reaches the page, the end screen].
   const damaged = [

@@ -93,20 +93,20 @@ ClickRegion ParseClickRegion(const std::string& text, size_t start, const std::s
   return region;
 }
 
-std::vector<std::string> ReadHeaderFile(const std::string& path) {
-  std::vector<std::string> lines = ReadLines(path);
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::string& line = lines[n];
-    const std::string where = Where(path, n);
-    RequirePrintable(line, where);
-    if (line.size() > kLongestHeaderLine) throw std::runtime_error(where + "is longer than 294 characters");
-    for (const char* record : {"~", "$", "InactiveFrame", "StopReading"}) {
-      if (MatchesKeyword(line.c_str(), record)) {
-        throw std::runtime_error(where + "begins with \"" + record +
-                                 "\", which the player reads as a record, not a header line");
-      }
+void CheckHeaderLine(const std::string& line, const std::string& where) {
+  RequirePrintable(line, where);
+  if (line.size() > kLongestHeaderLine) throw std::runtime_error(where + "is longer than 294 characters");
+  for (const char* record : {"~", "$", "InactiveFrame", "StopReading"}) {
+    if (MatchesKeyword(line.c_str(), record)) {
+      throw std::runtime_error(where + "begins with \"" + record +
+                               "\", which the player reads as a record, not a header line");
     }
   }
+}
+
+std::vector<std::string> ReadHeaderFile(const std::string& path) {
+  std::vector<std::string> lines = ReadLines(path);
+  for (size_t n = 0; n < lines.size(); ++n) CheckHeaderLine(lines[n], Where(path, n));
   return lines;
 }
 

@@ -13,6 +13,8 @@
 // that the player would take for a record ("~", "$", "InactiveFrame",
 // "StopReading").
 std::vector<std::string> ReadHeaderFile(const std::string& path);
+// The same rules for one line; where begins the message ("FILE line N: ").
+void CheckHeaderLine(const std::string& line, const std::string& where);
 
 // The lines of a text file, with LF or CR LF line ends; throws when it cannot be read.
 std::vector<std::string> ReadLines(const std::string& path);

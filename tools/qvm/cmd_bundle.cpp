@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "movie/movie_layout.h"
+#include "qvm/bundle_bytes.h"
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/movie_file.h"
@@ -15,30 +16,6 @@
 #include "qvm/zip_file.h"
 
 namespace {
-
-// Where the player's marker search stops over these bytes: just past the
-// marker's "~", or -1 when it finds none.
-int64_t MarkerSearchEnd(const std::string& bytes) {
-  std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
-  if (!stream) throw std::runtime_error("cannot scan the player in memory");
-  const int64_t end = FindMarker(stream);
-  std::fclose(stream);
-  return end;
-}
-
-// Nothing, or one byte to put between player and marker. A player that ends
-// in the marker's first characters ("!", "!\"", ...) would have the search
-// take the appended marker as the continuation of that run; it breaks the run
-// on the marker's own "!" and, since that byte is not tried again as a first
-// character, misses the marker altogether. A line feed breaks the run first.
-std::string Separator(const std::string& player) {
-  const std::string marker = MarkerLine();
-  for (const std::string separator : {"", "\n"}) {
-    const std::string joined = player + separator + marker;
-    if (MarkerSearchEnd(joined) == int64_t(joined.size())) return separator;
-  }
-  throw std::runtime_error("the marker cannot be placed where the player finds it");
-}
 
 MovieSource RequireMovieFile(const std::string& path) {
   MovieFile movie = OpenMovieFile(path);
@@ -67,26 +44,25 @@ int RunBundle(int argc, char** argv) {
   // A movie made elsewhere may keep its rows in any order; the hand-out zips
   // smallest sorted. One whose row lists cannot be renumbered goes as it is.
   const bool sorted = ReorderMovieFile(layout, &movie);
-  const std::string separator = Separator(player);
-  const std::string marker_line = MarkerLine() + "\r\n";
-  const int64_t total = int64_t(player.size() + separator.size() + marker_line.size() + movie.size());
+  const std::string bundle = BundleBytes(player, movie);
+  const size_t separator = bundle.size() - player.size() - MarkerLine().size() - 2 - movie.size();
+  const int64_t total = int64_t(bundle.size());
   if (total > INT32_MAX) {
     throw std::runtime_error("the bundle would pass 2147483647 bytes, beyond the player's offsets");
   }
   OutputFile out(args.value("-o"));
-  out.Write(player + separator + marker_line);
-  out.Write(movie);
+  out.Write(bundle);
   out.Commit();
   // The written file is searched again, as the player will search it.
   MovieFile written = OpenMovieFile(args.value("-o"));
   if (written.movie.kind != MovieKind::kAppended ||
-      written.movie.FirstFlowByte != int64_t(player.size() + separator.size()) + 94) {
+      written.movie.FirstFlowByte != int64_t(player.size() + separator) + 94) {
     throw std::runtime_error(args.value("-o") + ": the player would not find the movie");
   }
   std::printf("%s: player %lld bytes, marker line at offset %lld%s, %lld bytes in all%s\n",
               args.value("-o").c_str(), static_cast<long long>(player.size()),
-              static_cast<long long>(player.size() + separator.size()),
-              separator.empty() ? "" : " (after a separating line feed)",
+              static_cast<long long>(player.size() + separator),
+              separator == 0 ? "" : " (after a separating line feed)",
               static_cast<long long>(total), sorted ? "" : "; the stack kept its order");
   if (args.has("--zip")) {
     const std::string zip = ZipPathFor(args.value("-o"));

@@ -11,27 +11,42 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "movie/frame_index.h"
 #include "movie/settings.h"
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
+#include "qvm/course_package.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
+#include "qvm/zip_file.h"
 
 namespace {
+
+// A file a build makes, which the page takes in; the message says how to get it.
+std::string ReadBuilt(const std::string& path, const std::string& what, const char* preset, const char* option) {
+  try {
+    return ReadWhole(path);
+  } catch (const std::runtime_error&) {
+    throw std::runtime_error("cannot read " + what + " " + path + " (build it with the " + preset +
+                             " preset, or name it with " + option + ")");
+  }
+}
 
 struct PageFile {
   std::string name;
   std::string bytes;
 };
 
-// The page player the web build makes, beside qvm's own build folder.
-std::string DefaultPlayer() {
+// A file the other builds make, beside qvm's own build folder ("web/qv_page.html").
+std::string BesideBuild(const std::string& name) {
   char self[4096];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "build/web/qv_page.html";
+  if (n <= 0) return "build/" + name;
   self[n] = '\0';
-  return Folder(Folder(self)) + "/web/qv_page.html";
+  return Folder(Folder(self)) + "/" + name;
 }
 
 // The files the page gives the player, named as the player looks for them.
@@ -143,30 +158,51 @@ std::string MovieElement(const std::vector<PageFile>& files) {
          Base64(Gzip(files)) + "</script>";
 }
 
+// The last frame the player indexes, which the course's page waits for.
+int32_t LastFrameOf(const MovieSource& movie) {
+  auto index = std::make_unique<FrameIndex>();
+  std::vector<uint8_t> inactive(size_t(kMaxStackWid) * 3 * kMaxRows);
+  const IndexResult indexed = BuildFrameIndex(movie, index.get(), inactive.data());
+  if (indexed.fault != IndexFault::kNone) throw std::runtime_error("cannot index the movie's frames");
+  return index->LastFrame;
+}
+
 void ReplaceOnce(std::string* page, const std::string& slot, const std::string& with) {
   const size_t at = page->find(slot);
   if (at == std::string::npos) throw std::runtime_error("the page player has no " + slot);
   page->replace(at, slot.size(), with);
 }
 
+// The author page: its template holds the page player and the author's
+// code; the Windows player goes in for the hand-outs it writes.
+int WriteAuthorPage(const CommandArgs& args) {
+  if (!args.has("-o") || !args.plain.empty()) throw std::runtime_error("usage: qvm html --author -o PAGE.html");
+  const std::string player = args.value("--player", BesideBuild("web/qv_author.html"));
+  const std::string exe_path = args.value("--exe", BesideBuild("win32/QV_MoviePlayer.exe"));
+  std::string page = ReadBuilt(player, "the author page", "web", "--player");
+  const std::string exe = ReadBuilt(exe_path, "the Windows player", "win32", "--exe");
+  ReplaceOnce(&page, "@QV_EXE@", Base64(Gzip({{"player", exe}})));
+  const std::string out = args.value("-o");
+  WriteOutput(out, page);
+  std::printf("%s: author page, %zu bytes, holding a %zu-byte player\n", out.c_str(), page.size(), exe.size());
+  return 0;
+}
+
 }  // namespace
 
 int RunHtml(int argc, char** argv) {
-  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player"}, {"--viewer"});
-  const bool viewer = args.has("--viewer");
-  if (!args.has("-o") || args.plain.size() != (viewer ? 0u : 1u)) {
-    throw std::runtime_error("usage: qvm html MOVIE -o PAGE.html | qvm html --viewer -o PAGE.html");
+  CommandArgs args = ParseCommandArgs(argc, argv, {"-o", "--player", "--exe"}, {"--viewer", "--scorm", "--author"});
+  if (args.has("--author")) return WriteAuthorPage(args);
+  const bool viewer = args.has("--viewer"), course = args.has("--scorm");
+  if (!args.has("-o") || args.plain.size() != (viewer ? 0u : 1u) || (viewer && course)) {
+    throw std::runtime_error("usage: qvm html MOVIE -o PAGE.html | qvm html --viewer -o PAGE.html | "
+                             "qvm html MOVIE --scorm -o COURSE.zip");
   }
-  const std::string player = args.value("--player", DefaultPlayer());
-  std::string page;
-  try {
-    page = ReadWhole(player);
-  } catch (const std::runtime_error&) {
-    throw std::runtime_error("cannot read the page player " + player +
-                             " (build it with the web preset, or name it with --player)");
-  }
+  const std::string player = args.value("--player", BesideBuild("web/qv_page.html"));
+  std::string page = ReadBuilt(player, "the page player", "web", "--player");
   std::string title = "QV Movie Viewer", movie;
   size_t movie_bytes = 0;
+  int32_t last_frame = 0;
   if (!viewer) {
     const MovieFile file = OpenMovieFile(args.plain[0]);
     RequirePlayable(file);
@@ -174,10 +210,18 @@ int RunHtml(int argc, char** argv) {
     for (const PageFile& f : files) movie_bytes += f.bytes.size();
     title = TitleOf(file.movie);
     movie = MovieElement(files);
+    if (course) last_frame = LastFrameOf(file.movie);
   }
   ReplaceOnce(&page, "@QV_TITLE@", Escaped(title));
   ReplaceOnce(&page, "<!--@QV_MOVIE@-->", movie);
   const std::string out = args.value("-o");
+  if (course) {
+    const int64_t bytes = ZipEntries({{"imsmanifest.xml", CourseManifest(title)},
+                                      {kCoursePageName, CoursePage(page, last_frame)}}, out);
+    std::printf("%s: SCORM 1.2 package, %lld bytes, its page holding %zu bytes of movie\n", out.c_str(),
+                static_cast<long long>(bytes), movie_bytes);
+    return 0;
+  }
   WriteOutput(out, page);
   if (viewer) {
     std::printf("%s: viewer page, %zu bytes\n", out.c_str(), page.size());

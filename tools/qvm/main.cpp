@@ -33,7 +33,13 @@ const char kUsage[] =
     "      --click T:X1,Y1,X2,Y2  the frame on screen at T waits for a click in\n"
     "                     that rectangle (movie pixels, edges included); may be\n"
     "                     given more than once\n"
-    "      --clicks FILE  one T:X1,Y1,X2,Y2 a line; '#' starts a comment\n"
+    "      --clicks FILE  one click a line: T:X1,Y1,X2,Y2, or a click log's\n"
+    "                     \"T X Y [BUTTON]\" (fields apart by blanks, tabs, commas\n"
+    "                     or semicolons; T as 12.5, 12.5s, 12500ms or M:SS.s),\n"
+    "                     which gets a --click-box centred on X,Y; '#' starts a\n"
+    "                     comment, and a first line of column heads is skipped\n"
+    "      --click-box W,H  the box of a logged click, clipped to the picture\n"
+    "                     (default 40,30)\n"
     "      --scale W      scales the pictures to W pixels wide (1 to 3000); a\n"
     "                     recording wider than 3000 or higher than 2400 needs it\n"
     "      On a terminal a progress line shows how far it is; otherwise one\n"
@@ -54,11 +60,20 @@ const char kUsage[] =
     "      it shows it while its window is in the background.\n"
     "  qvm html MOVIE -o PAGE.html [--player PAGE_PLAYER.html]\n"
     "  qvm html --viewer -o PAGE.html [--player PAGE_PLAYER.html]\n"
+    "  qvm html MOVIE --scorm -o COURSE.zip [--player PAGE_PLAYER.html]\n"
+    "  qvm html --author -o AUTHOR.html [--player AUTHOR_PAGE.html] [--exe PLAYER.exe]\n"
     "      Writes one self-contained web page that plays the movie (a .QVM, a\n"
     "      bundled player or demoFlow.txt), or with --viewer a page that plays\n"
     "      a movie the viewer opens or drops on it. The page player is\n"
     "      build/web/qv_page.html beside qvm's own build folder unless --player\n"
-    "      names it.\n";
+    "      names it. With --scorm it writes a SCORM 1.2 package for a learning\n"
+    "      system instead: imsmanifest.xml and the page as index.html, which\n"
+    "      reports the lesson completed once the last frame has shown.\n"
+    "      With --author it writes the author page: open a movie or PNG frames\n"
+    "      in a browser, edit it, and save the movie, the hand-out .exe, its\n"
+    "      zip, its page or a course, all inside the page.\n"
+    "      It takes build/web/qv_author.html and build/win32/QV_MoviePlayer.exe\n"
+    "      beside qvm's build folder unless --player and --exe name others.\n";
 
 struct Command {
   const char* name;

@@ -102,6 +102,12 @@ void MovieEncoder::AddInactive(const Picture& picture) {
   out_.flow += "InactiveFrame" + eol_ + RowList(picture) + eol_;
 }
 
+void MovieEncoder::AddInactiveRows(const std::vector<int32_t>& rows) {
+  std::string list = "$";
+  for (int32_t row : rows) list += EncodeRowIndex(row);
+  out_.flow += "InactiveFrame" + eol_ + list + eol_;
+}
+
 void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
 
 void MovieEncoder::AddFrame(const FramePlan& f) {

@@ -60,6 +60,7 @@ class MovieEncoder {
   explicit MovieEncoder(const std::vector<std::string>& header,
                         const std::string& line_end = "\r\n");
   void AddInactive(const Picture& picture);  // an "InactiveFrame" record
+  void AddInactiveRows(const std::vector<int32_t>& rows);  // the same, of the caller's rows
   void AddStopReading();
   void AddFrame(const FramePlan& frame);
   // A frame record of rows the caller keeps in a stack of its own.

@@ -13,6 +13,7 @@
 
 #include "movie/movie_source.h"
 #include "qvm/build_inputs.h"
+#include "qvm/click_log.h"
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
 #include "qvm/row_store.h"
@@ -20,8 +21,8 @@
 #include "qvm/video_source.h"
 #include "qvm/video_timeline.h"
 
-const char* const kVideoOptions[9] = {"--video", "--tolerance", "--max-delay", "--min-delay", "--start",
-                                      "--end",   "--click",     "--clicks",    "--scale"};
+const char* const kVideoOptions[10] = {"--video", "--tolerance", "--max-delay", "--min-delay", "--start",
+                                       "--end",   "--click",     "--clicks",    "--scale",     "--click-box"};
 
 namespace {
 
@@ -40,6 +41,8 @@ struct VideoPlan {
   int64_t start_ms = 0;
   int64_t end_ms = -1;     // -1: to the end
   TimelineRules rules;
+  std::vector<LoggedClick> logged;  // boxed once the movie's size is known
+  int32_t box_w = 40, box_h = 30;
 };
 
 // "12", "12.5", "0.040": seconds, to the millisecond; throws otherwise.
@@ -69,16 +72,34 @@ VideoClick ParseClick(const std::string& text, const std::string& what) {
   return click;
 }
 
-// One click a line; blank lines and lines beginning with '#' are skipped.
-std::vector<VideoClick> ReadClickFile(const std::string& path) {
+// One click a line, as a region or as a click log's point; blank lines and
+// lines beginning with '#' are skipped, and so is a log's line of column heads.
+void ReadClickFile(const std::string& path, VideoPlan* plan) {
   const std::vector<std::string> lines = ReadLines(path);
-  std::vector<VideoClick> clicks;
+  bool first = true;
   for (size_t n = 0; n < lines.size(); ++n) {
     const std::string line = Trim(lines[n]);
     if (line.empty() || line[0] == '#') continue;
-    clicks.push_back(ParseClick(line, path + " line " + std::to_string(n + 1)));
+    const std::string where = path + " line " + std::to_string(n + 1);
+    LoggedClick logged;
+    if (IsRegionLine(line)) {
+      plan->rules.clicks.push_back(ParseClick(line, where));
+    } else if (ParseLoggedClick(line, where, &logged)) {
+      plan->logged.push_back(logged);
+    } else if (!first) {
+      throw std::runtime_error(where + ": a click is T:X1,Y1,X2,Y2 or a time, x and y");
+    }
+    first = false;
   }
-  return clicks;
+}
+
+// "W,H": the box a logged click is given.
+void ParseClickBox(const std::string& text, VideoPlan* plan) {
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) throw std::runtime_error("--click-box is W,H in pixels, such as 40,30");
+  plan->box_w = ParseCount(text.substr(0, comma), "--click-box's width");
+  plan->box_h = ParseCount(text.substr(comma + 1), "--click-box's height");
+  if (plan->box_w < 1 || plan->box_h < 1) throw std::runtime_error("--click-box is at least 1,1");
 }
 
 VideoPlan PlanFromArgs(const CommandArgs& args) {
@@ -109,7 +130,8 @@ VideoPlan PlanFromArgs(const CommandArgs& args) {
   if (plan.rules.max_delay_ms > 0 && plan.rules.max_delay_ms < plan.rules.min_delay_ms) {
     throw std::runtime_error("--max-delay is below --min-delay");
   }
-  if (args.has("--clicks")) plan.rules.clicks = ReadClickFile(args.value("--clicks"));
+  if (args.has("--clicks")) ReadClickFile(args.value("--clicks"), &plan);
+  if (args.has("--click-box")) ParseClickBox(args.value("--click-box"), &plan);
   for (const std::string& click : args.all("--click")) {
     plan.rules.clicks.push_back(ParseClick(click, "--click " + click));
   }
@@ -225,12 +247,15 @@ int64_t LastPictureMs(const VideoSource& source, int64_t first_ms, int64_t last_
 }  // namespace
 
 int BuildFromVideo(const CommandArgs& args) {
-  const VideoPlan plan = PlanFromArgs(args);
+  VideoPlan plan = PlanFromArgs(args);
   OutputFile out(plan.out);  // an unwritable folder fails before the long part
   VideoSource source(plan.recording);
   const VideoFacts& facts = source.facts();
   const Size size = MovieSize(facts, plan.scale_width, plan.recording);
   source.SetOutputSize(size.width, size.height);
+  for (const LoggedClick& c : plan.logged) {
+    plan.rules.clicks.push_back({c.at_ms, BoxAround(c, plan.box_w, plan.box_h, size.width, size.height)});
+  }
   CheckClicks(plan.rules, size, plan);
   const int32_t tolerance = plan.tolerance >= 0 ? plan.tolerance : facts.lossless ? 0 : kLossyTolerance;
 

@@ -7,7 +7,7 @@
 #include "qvm/cli_args.h"
 
 // The options of qvm build that only a recording takes.
-extern const char* const kVideoOptions[9];
+extern const char* const kVideoOptions[10];
 
 // Runs the whole build and returns the exit code; throws std::runtime_error
 // with the message to show, leaving no movie behind.

@@ -50,3 +50,29 @@ int64_t ZipOneFile(const std::string& file_path, const std::string& zip_path) {
   if (stat(zip_path.c_str(), &written) != 0) throw std::runtime_error("cannot read back " + zip_path);
   return int64_t(written.st_size);
 }
+
+int64_t ZipEntries(const std::vector<ZipEntry>& entries, const std::string& zip_path) {
+  int code = 0;
+  zip_t* archive = zip_open(zip_path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  if (!archive) throw std::runtime_error("cannot write " + zip_path + ": " + OpenError(code));
+  auto fail = [&](const std::string& doing) {
+    const std::string reason = zip_strerror(archive);
+    zip_discard(archive);
+    throw std::runtime_error("cannot write " + zip_path + " (" + doing + "): " + reason);
+  };
+  for (const ZipEntry& e : entries) {
+    // libzip reads the bytes when it closes the archive; entries outlives that.
+    zip_source_t* source = zip_source_buffer(archive, e.bytes.data(), e.bytes.size(), 0);
+    if (!source) fail("reading " + e.name);
+    const zip_int64_t entry = zip_file_add(archive, e.name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    if (entry < 0) {
+      zip_source_free(source);
+      fail("adding " + e.name);
+    }
+    if (zip_set_file_compression(archive, zip_uint64_t(entry), ZIP_CM_DEFLATE, 9) != 0) fail("choosing deflate");
+  }
+  if (zip_close(archive) != 0) fail("closing");
+  struct stat written;
+  if (stat(zip_path.c_str(), &written) != 0) throw std::runtime_error("cannot read back " + zip_path);
+  return int64_t(written.st_size);
+}

@@ -1,29 +1,42 @@
 #!/usr/bin/env python3
 """Makes the page template: page.html with the player (the module Emscripten
-wrote, then the page runtime) gzip-compressed and base64-encoded into it, for
-the page's own loader to inflate. qvm html fills the title and the movie in.
+wrote, then the page's scripts in their order) gzip-compressed and
+base64-encoded into it, for the page's own loader to inflate. qvm html fills
+the title and the movie in.
 
-Usage: make_page.py OUT.html page.html runtime.js qv_player.js"""
+Usage: make_page.py OUT.html page.html qv_player.js SCRIPT.js... [--embed SLOT=FILE]...
+--embed puts FILE, gzip-compressed and base64-encoded, in place of SLOT."""
 import base64
 import gzip
 import sys
 
 
-def main(out, template, runtime, module):
+def packed(data):
+    return base64.b64encode(gzip.compress(data, 9, mtime=0)).decode("ascii")
+
+
+def main(out, template, module, *args):
+    scripts = [a for a in args if "=" not in a and a != "--embed"]
+    embeds = [a.split("=", 1) for a in args if "=" in a]
     with open(template, encoding="utf-8") as f:
         page = f.read()
+    for slot, path in embeds:
+        if page.count(slot) != 1:
+            sys.exit("make_page: the template must hold %s once" % slot)
+        with open(path, "rb") as f:
+            page = page.replace(slot, packed(f.read()))
     with open(module, "rb") as f:
         code = f.read()
-    with open(runtime, "rb") as f:
-        code += b"\n" + f.read()
-    packed = base64.b64encode(gzip.compress(code, 9, mtime=0)).decode("ascii")
+    for script in scripts:
+        with open(script, "rb") as f:
+            code += b"\n" + f.read()
     if page.count("@QV_PLAYER@") != 1:
         sys.exit("make_page: the template must hold @QV_PLAYER@ once")
     with open(out, "w", encoding="utf-8", newline="\n") as f:
-        f.write(page.replace("@QV_PLAYER@", packed))
+        f.write(page.replace("@QV_PLAYER@", packed(code)))
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) < 5:
         sys.exit(__doc__)
     main(*sys.argv[1:])

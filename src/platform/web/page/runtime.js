@@ -114,7 +114,11 @@ var QvPage = (function () {
     var t0 = performance.now();
     var mod = await createQvPlayer({
       qvPage: api,
-      print: function (line) { r.lastLine = line; console.log(line); },
+      print: function (line) {
+        r.lastLine = line;
+        console.log(line);
+        if (api.onLine) api.onLine(line);
+      },
       printErr: function (line) { console.warn(line); }
     });
     r.mod = mod;
@@ -169,6 +173,7 @@ var QvPage = (function () {
 
   var api = {
     exitCode: null,
+    onLine: null,  // each console line of the player, for a course's report
     firstPictureMs: null,
     exit: function (code) { end(run, code); },
     messageBox: function (text, caption, failure) {
@@ -436,7 +441,17 @@ var QvPage = (function () {
     start().catch(function (e) { fault(run, e); });
   }
 
+  // A movie handed over by a page that holds this player (the author page),
+  // played as the viewer plays an opened one; go starts it as "#go" does.
+  function play(files, go) {
+    movieFiles = files;
+    moduleName = null;
+    return start().then(function () { if (go) call(run, 'qv_begin'); });
+  }
+
   api.boot = boot;
+  api.play = play;
+  api.splashFont = splashFont;
   api.current = function () { return run; };
   return api;
 })();
