@@ -26,7 +26,7 @@
 #include "movie/frame_index.h"
 #include "movie/movie_layout.h"
 #include "player/geometry.h"
-#include "player/show_frame.h"
+#include "player/render_frame.h"
 #include "qvm/movie_writer.h"
 #include "support/fake_platform.h"
 

@@ -40,17 +40,17 @@ BENCHMARK(BM_Scale1000_ExpandRows24To32)->Unit(benchmark::kMillisecond);
 void BM_ScalePicture(benchmark::State& state) {
   const int32_t dst_wid = int32_t(state.range(0)), dst_hgt = int32_t(state.range(1));
   const int32_t percent = int32_t(state.range(2));
-  ScalePlan plan = MakeScalePlan(kSrcWid, kSrcHgt, dst_wid, dst_hgt);
+  Scaler scaler(kSrcWid, kSrcHgt, dst_wid, dst_hgt);
   std::vector<uint8_t> dst(size_t(dst_wid) * 4 * dst_hgt);
-  ScalePicture(plan, Canvas().data(), kCanvasStride, nullptr, dst.data(), dst_wid * 4);
+  scaler.Scale(Canvas().data(), kCanvasStride, nullptr, dst.data(), dst_wid * 4);
   // The changed rows lie scattered: each brings its neighbours' destination
   // rows along, so this costs more than a band of as many rows.
   std::vector<uint8_t> changed(kSrcHgt, 0);
   std::mt19937 rng(5);
   for (int32_t y = 0; y < kSrcHgt; ++y) changed[y] = int32_t(rng() % 100) < percent;
   for (auto _ : state) {
-    ScalePicture(plan, Canvas().data(), kCanvasStride, percent >= 100 ? nullptr : changed.data(),
-                 dst.data(), dst_wid * 4);
+    scaler.Scale(Canvas().data(), kCanvasStride, percent >= 100 ? nullptr : changed.data(), dst.data(),
+                 dst_wid * 4);
     benchmark::ClobberMemory();
   }
 }

@@ -17,7 +17,8 @@ target_include_directories(qv_png PUBLIC tools)
 
 # What turns decoded pictures into a movie, apart from the decoding itself,
 # so the tests reach it without a recording.
-set(QV_VIDEO_SOURCES tools/qvm/row_store.cpp tools/qvm/video_timeline.cpp tools/qvm/stack_order.cpp)
+set(QV_VIDEO_SOURCES tools/qvm/row_store.cpp tools/qvm/video_timeline.cpp tools/qvm/stack_order.cpp
+  tools/qvm/output_file.cpp)
 add_library(qv_video STATIC ${QV_VIDEO_SOURCES})
 target_link_libraries(qv_video PUBLIC qv_writer)
 

@@ -128,7 +128,7 @@ Run RunQvm(const std::vector<std::string>& args) {
   run.cpu_s = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   run.peak_mb = double(usage.ru_maxrss) / 1024;
-  ReadWholeFile(out_path, &run.out);
+  run.out = ReadWhole(out_path);
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return run;
 }
@@ -277,9 +277,7 @@ void BM_HandOut(benchmark::State& state) {
     Run built = RunQvm({"build", "-o", movie, "--list", list_path});
     Run bundled = RunQvm({"bundle", kPlayer, movie, "-o", exe, "--zip"});
     if (!built.ok || !bundled.ok) return state.SkipWithError(("qvm failed: " + built.out + bundled.out).c_str());
-    std::string player, sorted_movie;
-    ReadWholeFile(kPlayer, &player);
-    ReadWholeFile(movie, &sorted_movie);
+    const std::string player = ReadWhole(kPlayer), sorted_movie = ReadWhole(movie);
     const double zip_mb = Figure(bundled.out, " bytes\n") / 1e6;
     const double sorted_mb = double(Deflated(player + MarkerLine() + "\r\n" + sorted_movie)) / 1e6;
     const double first_mb = double(Deflated(player + MarkerLine() + "\r\n" + FirstAppearanceOrder(sorted_movie))) / 1e6;

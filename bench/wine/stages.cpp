@@ -103,7 +103,7 @@ int main() {
     Say("Frame %d: %s\n", n, p.index.names[n]);
     line.ms.push_back((u = NowMs()) - t), t = u;
     FetchedFrame fetched;
-    if (!FetchFrame(p, n, &fetched)) FailTag("the frame index went stale during the benchmark");
+    if (FetchFrame(p, n, &fetched) != Fetched::kRead) FailTag("the frame index went stale during the benchmark");
     fetch.ms.push_back((u = NowMs()) - t), t = u;
     platform::copy_canvas(compose, frame, 0, 0, fetched.FrameWid, fetched.FrameHgt);
     comp.ms.push_back((u = NowMs()) - t), t = u;
@@ -138,11 +138,11 @@ int main() {
   // The whole picture scaled as at Scale 775, every row, and copied into the
   // same window.
   const int32_t w = g.ShownWid * 775 / 1000, h = g.ShownHgt * 775 / 1000;
-  ScalePlan plan = MakeScalePlan(g.ShownWid, g.ShownHgt, w, h);
+  Scaler scaler(g.ShownWid, g.ShownHgt, w, h);
   for (int i = 0; i < 20; ++i) {
     const double t = NowMs();
     const platform::WindowPixels out = platform::window_pixels();
-    ScalePicture(plan, compose.pixels, kCanvasRowBytes, nullptr, out.pixels, out.stride);
+    scaler.Scale(compose.pixels, kCanvasRowBytes, nullptr, out.pixels, out.stride);
     platform::draw_window_pixels(0, 0, w, h, nullptr);
     GdiFlush();
     stretch.ms.push_back(NowMs() - t);

@@ -18,12 +18,6 @@ constexpr char kMakeMovie[] = "Please use ZI_Duvevid to make a movie to play.";
   FailBox("Bad .QVM file1", "Exiting...", platform::kBoxSystemModalError);
 }
 
-// The text after the last backslash of a path (the whole path without one).
-const char* BareName(const char* path) {
-  const char* slash = std::strrchr(path, '\\');
-  return slash ? slash + 1 : path;
-}
-
 // A bare file name as the player opens it; a name too long for its buffers is
 // refused, since a cut name would open another file.
 std::string TakeName(const char* name) {
@@ -100,7 +94,7 @@ int ChooseMovieFile(char* name) {
   platform::current_directory(dir, kLineSize);
   platform::choose_movie_file("*.QVM", dir, file, kLineSize);
   if (std::strcmp(file, "*.QVM") == 0) platform::exit_process(kExitNormal);
-  return CopyText(BareName(file), name, 96);
+  return CopyText(BareName(file, '\\').c_str(), name, 96);
 }
 
 MovieSource LocateMovie() {
@@ -111,7 +105,7 @@ MovieSource LocateMovie() {
             platform::kBoxSystemModalError);
   }
   char cut[kModulePathSize];
-  CopyText(BareName(module_path), cut, kModulePathSize - 1);
+  CopyText(BareName(module_path, '\\').c_str(), cut, kModulePathSize - 1);
   const std::string own_name = TakeName(cut);
   MovieSource m;
   const LayoutFault fault = ReadLayout(MovieKind::kAppended, own_name, own_name, &m);

@@ -155,3 +155,8 @@ std::string LayoutFaultText(LayoutFault fault, const MovieSource& m) {
   }
   return "";
 }
+
+std::string BareName(const std::string& path, char separator) {
+  const size_t at = path.rfind(separator);
+  return at == std::string::npos ? path : path.substr(at + 1);
+}

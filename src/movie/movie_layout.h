@@ -29,6 +29,10 @@ enum class LayoutFault {
 LayoutFault ReadLayout(MovieKind kind, const std::string& flow_path,
                        const std::string& stack_path, MovieSource* movie);
 
+// The file name of a path: the text after its last separator (a backslash
+// in the player's own Windows paths, a slash in qvm's and the page's).
+std::string BareName(const std::string& path, char separator = '/');
+
 // A fault as qvm reports it, in words.
 std::string LayoutFaultText(LayoutFault fault, const MovieSource& movie);
 

@@ -1,6 +1,9 @@
 #include "platform/pixel_rows.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -29,5 +32,17 @@ void ExpandRows24To32(const uint8_t* from, int32_t from_stride, uint8_t* to, int
                       int32_t wid, int32_t rows) {
   for (int32_t y = 0; y < rows; ++y) {
     ExpandRow(from + int64_t(y) * from_stride, reinterpret_cast<uint32_t*>(to + int64_t(y) * to_stride), wid);
+  }
+}
+
+void CopyCanvasBlock(uint8_t* dst, const uint8_t* src, int32_t x, int32_t y, int32_t w, int32_t h) {
+  using platform::kCanvasHgt;
+  using platform::kCanvasWid;
+  const int64_t x0 = std::max(x, 0), x1 = std::min<int64_t>(int64_t{x} + w, kCanvasWid);
+  const int64_t y0 = std::max(y, 0), y1 = std::min<int64_t>(int64_t{y} + h, kCanvasHgt);
+  if (x1 <= x0) return;
+  for (int64_t row = y0; row < y1; ++row) {
+    const size_t at = size_t(row) * kCanvasWid * 3 + size_t(x0) * 3;
+    std::memcpy(dst + at, src + at, size_t(x1 - x0) * 3);
   }
 }

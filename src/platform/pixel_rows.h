@@ -9,6 +9,12 @@
 void ExpandRows24To32(const uint8_t* from, int32_t from_stride, uint8_t* to, int32_t to_stride,
                       int32_t wid, int32_t rows);
 
+// Copies w x h pixels at (x, y) of one canvas's pixels (rows of 9000 bytes)
+// to the same place in another's, clipped to the canvas as the window system
+// clips a block copy: copy_canvas for the platforms whose canvases are plain
+// memory.
+void CopyCanvasBlock(uint8_t* dst, const uint8_t* src, int32_t x, int32_t y, int32_t w, int32_t h);
+
 // Calls draw(top, rows) for each run of rows of 0 .. h-1 whose flag in
 // changed_rows is set, or once for all h rows when changed_rows is null. Runs
 // a few unchanged rows apart are joined: every copy to the screen costs a

@@ -47,11 +47,11 @@ struct ComposedPicture {
   uint8_t changed[kMaxRows] = {};
 };
 
-// The scaled picture of a Scale other than 1000: the scaler's plan for the
-// sizes now shown, and the window rows it wrote. Main thread only.
+// The scaled picture of a Scale other than 1000: the scaler for the sizes
+// now shown, and the window rows it wrote. Main thread only.
 struct ScaledPicture {
-  ScalePlan plan;
-  platform::WindowPixels out;  // where the plan last wrote
+  Scaler scaler;
+  platform::WindowPixels out;  // where the scaler last wrote
   std::vector<uint8_t> written;
 };
 

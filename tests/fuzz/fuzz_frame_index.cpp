@@ -4,7 +4,7 @@
 #include "movie/frame_index.h"
 #include "movie/movie_layout.h"
 #include "player/geometry.h"
-#include "player/show_frame.h"
+#include "player/render_frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Canvases canvases = CreateCanvases();

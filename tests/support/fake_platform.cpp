@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/pixel_rows.h"
+
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -199,16 +201,7 @@ Canvas create_canvas() {
 }
 
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
-  // Clipped to the canvas, as the window system clips a block copy.
-  int32_t x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
-  int64_t x1 = int64_t{x} + w, y1 = int64_t{y} + h;
-  if (x1 > kCanvasWid) x1 = kCanvasWid;
-  if (y1 > kCanvasHgt) y1 = kCanvasHgt;
-  for (int32_t row = y0; row < y1; ++row) {
-    if (x1 <= x0) break;
-    size_t at = size_t(row) * kCanvasWid * 3 + size_t(x0) * 3;
-    std::memcpy(dst.pixels + at, src.pixels + at, size_t(x1 - x0) * 3);
-  }
+  CopyCanvasBlock(dst.pixels, src.pixels, x, y, w, h);
 }
 
 int32_t banner_text_width(Canvas, const char* text) {

@@ -56,7 +56,7 @@ MoviePlan SmallMovie(int32_t frames, int32_t wid, int32_t hgt) {
         row[3 * x + 2] = uint8_t(200 - n);
       }
     }
-    f.delay_ms = 100;
+    f.timing.delay_ms = 100;
     plan.frames.push_back(f);
   }
   return plan;

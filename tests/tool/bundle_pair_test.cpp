@@ -12,11 +12,12 @@ class QvmBundle : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int32_t n = 0; n < 3; ++n) plan_.frames.push_back({ScreenPicture(12, 9, n)});
-    movie_ = MovieFileBytes(EncodeMovie(plan_));
+    MovieBytes bytes = EncodeMovie(plan_);
+    movie_ = MovieFileBytes(bytes);
     ASSERT_TRUE(WriteFile(dir_ / "m.QVM", movie_));
     // The bundle holds the rows in the order that zips smallest.
-    bundled_movie_ = movie_;
-    ASSERT_TRUE(ReorderMovieFile(&bundled_movie_));
+    ASSERT_TRUE(ReorderStack(&bytes));
+    bundled_movie_ = MovieFileBytes(bytes);
     ASSERT_NE(bundled_movie_, movie_);
   }
   // Bundles a player made of these bytes and returns qvm info's fields.

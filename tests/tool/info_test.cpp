@@ -90,7 +90,7 @@ TEST_F(QvmInfo, CountsFramesBeyondTheIndexAsAProblem) {
   plan.frames.assign(50000, FramePlan{MakePicture(1, 1)});
   std::string flow = EncodeMovie(plan).flow;
   const size_t extra = flow.rfind("# -99");
-  flow.insert(extra, "~050000\r\n$++++\r\n" + TimingLineFor(plan.frames[0].timing()) + "\r\n");
+  flow.insert(extra, "~050000\r\n$++++\r\n" + TimingLineFor(plan.frames[0].timing) + "\r\n");
   QvmResult r = Info(flow + "\xFF" + std::string("\x00\x01", 2) + "abc");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find(Report(extra, "more than 50000 frames")), std::string::npos) << r.out;

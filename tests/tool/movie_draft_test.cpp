@@ -15,14 +15,15 @@ TEST(MovieDraft, EachLayoutReadsBackToTheMovieQvmWrites) {
   ScratchDir dir("draft");
   MoviePlan plan;
   plan.header = {"WindowText \"Draft\"", "SplashText", "040 Hello", "EndSplashText"};
-  for (int32_t n = 0; n < 4; ++n) plan.frames.push_back({ScreenPicture(16, 10, n), 40 * n});
-  plan.frames[2].click = true;
-  plan.frames[2].region = {1, 2, 3, 4};
+  for (int32_t n = 0; n < 4; ++n) plan.frames.push_back({ScreenPicture(16, 10, n), {40 * n, false, {}}});
+  plan.frames[2].timing.click = true;
+  plan.frames[2].timing.region = {1, 2, 3, 4};
   plan.has_inactive = true;
   plan.inactive = MakePicture(16, 10, 0x808080);
-  std::string sorted = MovieFileBytes(EncodeMovie(plan));
-  ASSERT_TRUE(WriteFile(dir / "m.QVM", sorted));
-  ASSERT_TRUE(ReorderMovieFile(&sorted));
+  MovieBytes bytes = EncodeMovie(plan);
+  ASSERT_TRUE(WriteFile(dir / "m.QVM", MovieFileBytes(bytes)));
+  ASSERT_TRUE(ReorderStack(&bytes));
+  const std::string sorted = MovieFileBytes(bytes);
   ASSERT_TRUE(WriteFile(dir / "player.exe", "MZ a player's bytes"));
   ASSERT_EQ(RunQvm({"bundle", dir / "player.exe", dir / "m.QVM", "-o", dir / "b.exe"}).exit_code, 0);
   ASSERT_EQ(RunQvm({"pair", dir / "m.QVM", dir / "."}).exit_code, 0);
@@ -55,9 +56,9 @@ TEST(MovieDraft, EachLayoutReadsBackToTheMovieQvmWrites) {
   MoviePlan cut;
   cut.header = plan.header;
   cut.frames = {plan.frames[1], plan.frames[2]};
-  std::string expected = MovieFileBytes(EncodeMovie(cut));
-  ASSERT_TRUE(ReorderMovieFile(&expected));
-  EXPECT_TRUE(DraftMovieFile(draft) == expected);
+  MovieBytes expected = EncodeMovie(cut);
+  ASSERT_TRUE(ReorderStack(&expected));
+  EXPECT_TRUE(DraftMovieFile(draft) == MovieFileBytes(expected));
 }
 
 TEST(MovieDraft, AFlowThatNamesRowsBeyondTheStackIsRefused) {

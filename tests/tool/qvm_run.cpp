@@ -56,9 +56,11 @@ ScratchDir::~ScratchDir() {
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::string bytes;
-  ReadWholeFile(path, &bytes);
-  return bytes;
+  try {
+    return ReadWhole(path);
+  } catch (const std::runtime_error&) {
+    return "";  // no file: no bytes
+  }
 }
 
 Picture ReadPicture(const std::string& path) {

@@ -7,9 +7,11 @@
 #include <random>
 
 #include "movie/row_list.h"
+#include "qvm/output_file.h"
 #include "qvm/row_store.h"
 #include "qvm/stack_order.h"
 #include "qvm/video_timeline.h"
+#include "tool/qvm_run.h"
 
 namespace {
 
@@ -230,11 +232,23 @@ TEST(StackOrder, SortedOrPlayOrderedRowsShowTheSameFramesAndOtherLinesStay) {
     EXPECT_EQ(m.flow, kept.flow);
     EXPECT_EQ(m.stack, kept.stack);
   }
+  ScratchDir dir("unsorted");
   for (MovieBytes m : {broken, long_line}) {
     const MovieBytes kept = m;
     EXPECT_FALSE(ReorderStack(&m));
     EXPECT_EQ(m.flow, kept.flow);
     EXPECT_EQ(m.stack, kept.stack);
+    // Written as a file, such a movie is refused and leaves no file behind.
+    const size_t row_bytes = size_t(m.width) * 3;
+    const uint8_t* stack = reinterpret_cast<const uint8_t*>(m.stack.data());
+    std::string error;
+    {
+      OutputFile out(dir / "m.QVM");
+      error = WriteSortedMovie(&out, m.flow, m.width, int32_t(m.stack.size() / row_bytes),
+                               [&](int32_t r) { return stack + size_t(r) * row_bytes; });
+    }
+    EXPECT_NE(error.find("cannot be renumbered"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(dir / "m.QVM"), "");
   }
 }
 

@@ -80,7 +80,7 @@ TEST_F(FrameIndexTest, InactiveRecordsLoadInTurn) {
   MoviePlan plan = SmallMovie(2, 4, 3);
   plan.has_inactive = true;
   plan.inactive = MakePicture(4, 3, 0x0000FF);
-  plan.frames.push_back({MakePicture(4, 1, 0x00FF00), 100});  // puts a green row in the stack
+  plan.frames.push_back({MakePicture(4, 1, 0x00FF00)});  // puts a green row in the stack
   MovieBytes bytes = EncodeMovie(plan);
   // A second, one-row record after the frames paints over the first one's top row.
   std::string green_row = EncodeRowIndex(bytes.unique_rows - 1);

@@ -26,7 +26,7 @@ TEST(NestedPresentation, ResizeThatPresentsAgainLeavesTheFetchedFrame) {
   fake::Reset();
   MoviePlan plan = SmallMovie(2, 8, 6);
   plan.frames[1].picture = MakePicture(8, 9, 0x405060);
-  plan.frames[1].delay_ms = 140;
+  plan.frames[1].timing.delay_ms = 140;
   MovieBytes bytes = EncodeMovie(plan);
   AddRowCodeTails(&bytes.flow);
   auto p = MakePlayer(TempDir("nested"), bytes);

@@ -37,9 +37,6 @@ std::vector<uint8_t> RandomPicture(const SizePair& s, uint32_t seed) {
   return p;
 }
 
-// Weights are in 1/16384 for a shrink beyond 2:1, in 1/256 otherwise.
-bool FineWeights(int64_t src, int64_t dst) { return src > 2 * dst; }
-
 // Per destination index, (source index, weight) from the definition:
 // shrinking takes the exact share of the destination pixel's span that each
 // source pixel covers (shares rounded as running totals, so they sum to one);
@@ -47,7 +44,7 @@ bool FineWeights(int64_t src, int64_t dst) { return src > 2 * dst; }
 // - 0.5, held to the outer pixel centres.
 using Weights = std::vector<std::vector<std::pair<int32_t, int64_t>>>;
 Weights ReferenceWeights(int64_t src, int64_t dst) {
-  const int64_t one = FineWeights(src, dst) ? 16384 : 256;
+  const int64_t one = 256;
   auto rounded = [](int64_t num, int64_t den) { return (num + den / 2) / den; };
   Weights all(dst);
   for (int64_t d = 0; d < dst; ++d) {
@@ -70,12 +67,10 @@ Weights ReferenceWeights(int64_t src, int64_t dst) {
   return all;
 }
 
-// Each row is scaled across to 1/256 of a level (rounded there from fine
-// weights), then down: with fine weights rounded once; with coarse ones each
-// row's part cut to 1/256 of a level and the sum rounded. Rows of dst_wid * 4.
+// Each row is scaled across to 1/256 of a level, then down: each row's part
+// cut to 1/256 of a level and the sum rounded. Rows of dst_wid * 4.
 std::vector<uint8_t> ReferenceScale(const SizePair& s, const std::vector<uint8_t>& picture) {
   const Weights across = ReferenceWeights(s.src_wid, s.dst_wid), down = ReferenceWeights(s.src_hgt, s.dst_hgt);
-  const bool fine_across = FineWeights(s.src_wid, s.dst_wid), fine_down = FineWeights(s.src_hgt, s.dst_hgt);
   const size_t row_len = size_t(s.dst_wid) * 4;
   std::vector<int64_t> scaled(s.src_hgt * row_len, 0);
   std::vector<uint8_t> out(s.dst_hgt * row_len);
@@ -89,7 +84,7 @@ std::vector<uint8_t> ReferenceScale(const SizePair& s, const std::vector<uint8_t
       for (int32_t c = 0; c < 3; ++c) {
         int64_t sum = 0;
         for (size_t k = 0; k < taps; ++k) sum += w[k].second * p[size_t(y) * s.src_stride + w[k].first * 3 + c];
-        rows[y * row_len + x * 4 + c] = fine_across ? (sum + 32) >> 6 : sum;
+        rows[y * row_len + x * 4 + c] = sum;
       }
     }
   }
@@ -100,9 +95,9 @@ std::vector<uint8_t> ReferenceScale(const SizePair& s, const std::vector<uint8_t
       int64_t sum = 0;
       for (size_t k = 0; k < taps; ++k) {
         const int64_t h = rows[w[k].first * row_len + i];
-        sum += fine_down ? w[k].second * h : (w[k].second * h) >> 8;
+        sum += (w[k].second * h) >> 8;
       }
-      out[y * row_len + i] = uint8_t(fine_down ? (sum + (1 << 21)) >> 22 : (sum + 128) >> 8);
+      out[y * row_len + i] = uint8_t((sum + 128) >> 8);
     }
   }
   return out;
@@ -131,7 +126,7 @@ void ExpectRows(const std::vector<uint8_t>& dst, const std::vector<uint8_t>& wan
 // thousandths, and a smaller picture at 3000; single pixels both ways; each
 // axis shrinking while the other enlarges; odd sizes small enough that every
 // window reaches an edge; the widest canvas at Scale 1 and 3000; the tallest
-// at 1; a shrink of just 2:1 (coarse weights) and just over (fine).
+// at 1; a shrink of just 2:1 and just over.
 const SizePair kSizes[] = {
     {994, 722, 0, 0, 9000},      {994, 722, 331, 240, 9000},  {994, 722, 770, 559, 9000},
     {994, 722, 993, 721, 2982},  {994, 722, 994, 722, 9000},  {994, 722, 995, 722, 2982},
@@ -155,18 +150,18 @@ TEST(Resample, EverySizePairGivesTheReferenceBytes) {
       SCOPED_TRACE(testing::Message() << s.src_wid << " x " << s.src_hgt << " to " << s.dst_wid
                                       << " x " << s.dst_hgt << (vectors ? "" : ", plain"));
       std::vector<uint8_t> dst(size_t(DstStride(s.dst_wid)) * s.dst_hgt, kUntouched);
-      ScalePlan plan = MakeScalePlan(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
-      plan.use_vectors = plan.use_vectors && vectors;
-      ScalePicture(plan, p.data(), s.src_stride, nullptr, dst.data(), DstStride(s.dst_wid));
+      Scaler scaler(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
+      if (!vectors) scaler.UsePlainPasses();
+      scaler.Scale(p.data(), s.src_stride, nullptr, dst.data(), DstStride(s.dst_wid));
       ExpectRows(dst, want, s.dst_wid, std::vector<bool>(s.dst_hgt, true));
     }
   }
 }
 
 // Independent of the integer rules: each byte is the filter evaluated in
-// floating point, rounded, give or take the steps of the coarse weights: in
-// each such axis up to half a level for each boundary between source pixels
-// inside a destination pixel (two when shrinking up to 2:1, one enlarging).
+// floating point, rounded, give or take the steps of the weights: in each
+// axis up to half a level for each boundary between source pixels inside a
+// destination pixel (two when shrinking up to 2:1, one enlarging).
 TEST(Resample, CloseToTheFilterInRealNumbers) {
   auto weight = [](int32_t src, int32_t dst, int32_t d, int32_t i) {
     if (dst <= src) {  // the overlap of [i, i + 1) with d's span, as a share of it
@@ -175,13 +170,13 @@ TEST(Resample, CloseToTheFilterInRealNumbers) {
     }
     return std::max(0.0, 1 - std::fabs(std::clamp((d + 0.5) * src / dst - 0.5, 0.0, src - 1.0) - i));
   };
-  auto allowance = [](int32_t src, int32_t dst) { return FineWeights(src, dst) ? 0.0 : dst < src ? 1.0 : 0.5; };
+  auto allowance = [](int32_t src, int32_t dst) { return dst < src ? 0.5 * ((src + dst - 1) / dst) : 0.5; };
   for (const SizePair& s : {SizePair{97, 61, 40, 25, 291}, {41, 23, 100, 57, 123}, {50, 40, 77, 13, 150},
                             {30, 20, 29, 90, 90}, {60, 50, 45, 30, 180}}) {
     const std::vector<uint8_t> p = RandomPicture(s, 5);
     std::vector<uint8_t> dst(size_t(s.dst_wid) * 4 * s.dst_hgt);
-    ScalePlan plan = MakeScalePlan(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
-    ScalePicture(plan, p.data(), s.src_stride, nullptr, dst.data(), s.dst_wid * 4);
+    Scaler(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt).Scale(p.data(), s.src_stride, nullptr, dst.data(),
+                                                             s.dst_wid * 4);
     const double tolerance = 0.52 + allowance(s.src_wid, s.dst_wid) + allowance(s.src_hgt, s.dst_hgt);
     std::vector<double> across(size_t(s.src_hgt) * s.dst_wid * 3, 0.0);
     for (size_t i = 0; i < across.size(); ++i) {
@@ -205,8 +200,7 @@ TEST(Resample, CloseToTheFilterInRealNumbers) {
 TEST(Resample, SameSizeIsAPlainWidening) {
   const std::vector<uint8_t> p = RandomPicture({994, 722, 994, 722, 9000}, 9);
   std::vector<uint8_t> scaled(size_t(994) * 4 * 722), copied(scaled.size());
-  ScalePlan plan = MakeScalePlan(994, 722, 994, 722);
-  ScalePicture(plan, p.data(), 9000, nullptr, scaled.data(), 994 * 4);
+  Scaler(994, 722, 994, 722).Scale(p.data(), 9000, nullptr, scaled.data(), 994 * 4);
   ExpandRows24To32(p.data(), 9000, copied.data(), 994 * 4, 994, 722);
   EXPECT_EQ(scaled, copied);
 }
@@ -233,7 +227,7 @@ TEST(Resample, OnlyRowsOverChangedRowsAreWritten) {
     const int32_t stride = DstStride(s.dst_wid);
     std::vector<uint8_t> p = RandomPicture(s, 1), dst(size_t(stride) * s.dst_hgt, kUntouched);
     std::vector<uint8_t> want(size_t(s.dst_wid) * 4 * s.dst_hgt);
-    ScalePlan plan = MakeScalePlan(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
+    Scaler scaler(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
     std::mt19937 rng(2);
     for (const auto& [what, rows] : changes) {
       SCOPED_TRACE(testing::Message() << s.dst_wid << " x " << s.dst_hgt << ", " << what);
@@ -247,9 +241,9 @@ TEST(Resample, OnlyRowsOverChangedRowsAreWritten) {
         for (auto [row, w] : down[y]) written[y] = written[y] || flags[row];
         if (!written[y]) std::fill_n(&dst[size_t(y) * stride], stride, kUntouched);
       }
-      ScalePicture(plan, p.data(), s.src_stride, flags.data(), dst.data(), stride);
-      ScalePlan full = MakeScalePlan(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
-      ScalePicture(full, p.data(), s.src_stride, nullptr, want.data(), s.dst_wid * 4);
+      scaler.Scale(p.data(), s.src_stride, flags.data(), dst.data(), stride);
+      Scaler(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt).Scale(p.data(), s.src_stride, nullptr, want.data(),
+                                                               s.dst_wid * 4);
       ExpectRows(dst, want, s.dst_wid, written);
       for (int32_t y = 0; y < s.dst_hgt; ++y) {  // the untouched rows as they should be, for the next change
         std::copy_n(&want[size_t(y) * s.dst_wid * 4], s.dst_wid * 4, &dst[size_t(y) * stride]);
@@ -262,8 +256,7 @@ TEST(Resample, ZeroOrNegativeSizesDoNothing) {
   const std::vector<uint8_t> p = RandomPicture({4, 4, 4, 4, 12}, 3);
   std::vector<uint8_t> dst(64, kUntouched);
   for (const SizePair& s : {SizePair{0, 4, 4, 4, 12}, {4, 0, 4, 4, 12}, {4, 4, 0, 4, 12}, {4, 4, 4, -1, 12}}) {
-    ScalePlan plan = MakeScalePlan(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt);
-    ScalePicture(plan, p.data(), s.src_stride, nullptr, dst.data(), 16);
+    Scaler(s.src_wid, s.src_hgt, s.dst_wid, s.dst_hgt).Scale(p.data(), s.src_stride, nullptr, dst.data(), 16);
   }
   EXPECT_EQ(std::count(dst.begin(), dst.end(), kUntouched), 64);
 }

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "movie/row_list.h"
-#include "player/show_frame.h"
+#include "player/render_frame.h"
 #include "support/fake_platform.h"
 #include "support/movie_maker.h"
 #include "support/player_fixture.h"
@@ -33,9 +33,9 @@ class RowCacheTest : public ::testing::Test {
   // Shows frame n through the cache, and rebuilds it in full into the reference.
   void Fetch(int32_t n) {
     FetchedFrame frame;
-    bool shown = false;
-    Console([&] { shown = FetchFrame(*p_, n, &frame); });
-    ASSERT_TRUE(shown);
+    Fetched fetched = Fetched::kMoved;
+    Console([&] { fetched = FetchFrame(*p_, n, &frame); });
+    ASSERT_EQ(fetched, Fetched::kRead);
     EXPECT_EQ(frame.FrameHgt, kHgt);
     std::string flow = bytes_.flow;
     size_t at = flow.find("~" + FrameName(n));
@@ -92,7 +92,7 @@ TEST_F(RowCacheTest, ReindexAndRewrittenStack) {
   p_->movie.LastFlowByte = int32_t(other.flow.size());
   p_->movie.FirstStackByte = p_->movie.LastFlowByte + 3;
   FetchedFrame frame;
-  Console([&] { EXPECT_FALSE(FetchFrame(*p_, 10, &frame)); });
+  Console([&] { EXPECT_EQ(FetchFrame(*p_, 10, &frame), Fetched::kMoved); });
   for (int32_t n = 10; n < 20; ++n) Fetch(n);
   // Same flow, other stack bytes: only the time stamp tells.
   MovieBytes same = bytes_;

@@ -54,7 +54,7 @@ class ShowFrameTest : public ::testing::Test {
 
 TEST_F(ShowFrameTest, PlaysAWholeMovieFrameByFrame) {
   MoviePlan plan = SmallMovie(12, 9, 7);
-  plan.frames[4].delay_ms = 0;
+  plan.frames[4].timing.delay_ms = 0;
   Load(plan);
   std::string out = Show(0);
   int32_t shown = 0;
@@ -311,8 +311,7 @@ TEST_F(ShowFrameTest, ScaledDrawingAtOtherScales) {
   Load(SmallMovie(3, 994, 722));
   auto scaled = [&](int32_t n, int32_t w, int32_t h) {
     std::vector<uint8_t> wide(size_t(w) * h * 4);
-    ScalePlan plan = MakeScalePlan(994, 722, w, h);
-    ScalePicture(plan, Frame(n).bgr.data(), 994 * 3, nullptr, wide.data(), w * 4);
+    Scaler(994, 722, w, h).Scale(Frame(n).bgr.data(), 994 * 3, nullptr, wide.data(), w * 4);
     return wide;
   };
   auto window = [&](int32_t w, int32_t h) {

@@ -41,7 +41,7 @@ std::vector<int32_t> PlayUntilIdle(Player& p, int idle_ms,
 
 TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
   MoviePlan plan = SmallMovie(40, 8, 4);
-  for (size_t i = 0; i < plan.frames.size(); ++i) plan.frames[i].delay_ms = int32_t(i % 3) * 13;
+  for (size_t i = 0; i < plan.frames.size(); ++i) plan.frames[i].timing.delay_ms = int32_t(i % 3) * 13;
   auto p = MakePlayer(dir_, EncodeMovie(plan));
   Console([&] { ShowFrame(*p, 0); });
   std::vector<int32_t> asked = PlayUntilIdle(*p, 500);
@@ -54,7 +54,7 @@ TEST_F(Threads, ClocksChainTheMovieToItsEnd) {
 
 TEST_F(Threads, KeysWhileClocksSleep) {
   MoviePlan plan = SmallMovie(60, 8, 4);
-  for (auto& f : plan.frames) f.delay_ms = 30;
+  for (auto& f : plan.frames) f.timing.delay_ms = 30;
   auto p = MakePlayer(dir_, EncodeMovie(plan));
   p->StopAtEnd = 0;
   Console([&] { ShowFrame(*p, 0); });

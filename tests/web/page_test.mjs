@@ -98,7 +98,11 @@ async function playback(browser) {
     // The inactive record comes before the first frame, so it is echoed as
     // part of the header.
     checkEqual(p.lines.slice(0, HEADER.length), HEADER, 'the header echo');
-    checkEqual(p.lines.slice(HEADER.length + 2), ['Scale=1000  StackWid=400  MaxFrameHgt=150 ',
+    // A repaint or an activation on the way (the page's first layout, its
+    // focus) repeats the frame's line, as the exe's window does.
+    const frameOf = (l) => (l.match(/Frame -?\d+: .*$/) || [l])[0];
+    const lines = p.lines.slice(HEADER.length + 2).filter((l, i, a) => i === 0 || l !== frameOf(a[i - 1]));
+    checkEqual(lines, ['Scale=1000  StackWid=400  MaxFrameHgt=150 ',
       `FirstFlowByte=0   LastFlowByte=${last} FirstStackByte=${last + 3}`,
       'Help=0   Notes=1 Frame 0: 000000', 'Frame 1: 000001'], 'the console lines');
     checkEqual(await p.evaluate(() => document.title), 'Page Test', 'the title');

@@ -5,6 +5,7 @@
 #include "movie/flow_text.h"
 #include "qvm/cli_args.h"
 #include "qvm/movie_file.h"
+#include "qvm/movie_writer.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ bool SplitLast(const std::string& text, std::string* rest, std::string* last) {
 
 ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const std::string& where) {
   ListedFrame f;
-  f.delay_ms = default_delay;
+  f.timing.delay_ms = default_delay;
   std::string rest, last;
   if (!SplitLast(line, &rest, &last)) {
     f.png = line;  // a picture alone keeps the default delay
@@ -42,11 +43,10 @@ ListedFrame ReadFrameLine(const std::string& line, int32_t default_delay, const 
   std::string png, word;
   if (SplitLast(rest, &png, &word) && word == "click") {
     f.png = png;
-    f.region = ParseClickRegion(last, 0, where + "a click region is X1,Y1,X2,Y2", where + "a click edge");
-    f.click = true;
+    f.timing = {-1, true, ParseClickRegion(last, 0, where + "a click region is X1,Y1,X2,Y2", where + "a click edge")};
   } else {
     f.png = rest;
-    f.delay_ms = ParseCount(last, where + "the delay");
+    f.timing.delay_ms = ParseCount(last, where + "the delay");
   }
   return f;
 }

@@ -26,9 +26,7 @@ ClickRegion ParseClickRegion(const std::string& text, size_t start, const std::s
 
 struct ListedFrame {
   std::string png;
-  int32_t delay_ms = 100;
-  bool click = false;
-  ClickRegion region = {};
+  TimingLine timing;
 };
 
 struct FrameList {

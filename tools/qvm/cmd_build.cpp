@@ -15,6 +15,7 @@
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
 #include "qvm/png_io.h"
+#include "qvm/stack_order.h"
 #include "qvm/video_build.h"
 
 namespace {
@@ -25,7 +26,7 @@ FrameList FramesFromArgs(const CommandArgs& args, int32_t delay_ms) {
     return ReadFrameList(args.value("--list"), delay_ms);
   }
   FrameList list;
-  for (const std::string& png : args.plain) list.frames.push_back({png, delay_ms});
+  for (const std::string& png : args.plain) list.frames.push_back({png, {delay_ms, false, {}}});
   return list;
 }
 
@@ -55,7 +56,7 @@ MovieBytes Encode(const std::vector<std::string>& header, const FrameList& list)
     if (int32_t(n) == list.stop_reading_before) encoder.AddStopReading();
     const ListedFrame& listed = list.frames[n];
     ForPicture(listed.png, [&] {
-      encoder.AddFrame({LoadPng(listed.png), listed.delay_ms, listed.click, listed.region});
+      encoder.AddFrame({LoadPng(listed.png), listed.timing});
     });
   }
   if (list.stop_reading_before == int32_t(list.frames.size())) encoder.AddStopReading();
@@ -87,8 +88,9 @@ int RunBuild(int argc, char** argv) {
   const size_t row_bytes = size_t(movie.width) * 3;
   const uint8_t* stack = reinterpret_cast<const uint8_t*>(movie.stack.data());
   OutputFile file(out);
-  WriteSortedMovie(&file, movie.flow, movie.width, int32_t(movie.stack.size() / row_bytes),
-                   [&](int32_t r) { return stack + size_t(r) * row_bytes; }, "");
+  const std::string error = WriteSortedMovie(&file, movie.flow, movie.width, int32_t(movie.stack.size() / row_bytes),
+                                             [&](int32_t r) { return stack + size_t(r) * row_bytes; });
+  if (!error.empty()) throw std::runtime_error(error);
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows\n",
               out.c_str(), int(movie.frame_count), int(movie.width),
               static_cast<long long>(movie.row_refs), int(movie.unique_rows));

@@ -17,13 +17,14 @@
 
 namespace {
 
-void RequireMovieFile(const std::string& path) {
+MovieSource RequireMovieFile(const std::string& path) {
   MovieFile movie = OpenMovieFile(path);
   if (movie.movie.kind != MovieKind::kMovieFile) {
     throw std::runtime_error(path + " is not a movie file of its own (" +
                              LayoutName(movie.movie.kind) + ")");
   }
   RequirePlayable(movie);
+  return movie.movie;
 }
 
 }  // namespace
@@ -38,11 +39,11 @@ int RunBundle(int argc, char** argv) {
     throw std::runtime_error(args.plain[0] +
                              " already holds the marker line; the player would take what follows it");
   }
-  RequireMovieFile(args.plain[1]);
+  const MovieSource layout = RequireMovieFile(args.plain[1]);
   std::string movie = ReadWhole(args.plain[1]);
   // A movie made elsewhere may keep its rows in any order; the hand-out zips
   // smallest sorted. One whose row lists cannot be renumbered goes as it is.
-  const bool sorted = ReorderMovieFile(&movie);
+  const bool sorted = ReorderMovieFile(layout, &movie);
   const std::string bundle = BundleBytes(player, movie);
   const size_t separator = bundle.size() - player.size() - MarkerLine().size() - 2 - movie.size();
   const int64_t total = int64_t(bundle.size());

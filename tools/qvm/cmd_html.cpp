@@ -19,7 +19,6 @@
 #include "qvm/cli_args.h"
 #include "qvm/commands.h"
 #include "qvm/course_package.h"
-#include "qvm/frame_render.h"
 #include "qvm/movie_file.h"
 #include "qvm/movie_writer.h"
 #include "qvm/output_file.h"
@@ -27,6 +26,16 @@
 #include "qvm/zip_file.h"
 
 namespace {
+
+// A file a build makes, which the page takes in; the message says how to get it.
+std::string ReadBuilt(const std::string& path, const std::string& what, const char* preset, const char* option) {
+  try {
+    return ReadWhole(path);
+  } catch (const std::runtime_error&) {
+    throw std::runtime_error("cannot read " + what + " " + path + " (build it with the " + preset +
+                             " preset, or name it with " + option + ")");
+  }
+}
 
 struct PageFile {
   std::string name;
@@ -159,7 +168,7 @@ constexpr int32_t kPosterSide = 320;
 std::string PosterElement(const MovieFile& file) {
   Picture frame;
   try {
-    frame = RenderFrame(file, 0, false);
+    frame = FramePicture(file, 0, false);
   } catch (const std::runtime_error&) {
     return "";  // a movie whose first frame cannot be shown shows no poster
   }
@@ -183,9 +192,14 @@ std::string PosterElement(const MovieFile& file) {
   if (fd < 0) return "";
   close(fd);
   std::string error, png;
-  const bool written = WritePng(path, small, &error) && ReadWholeFile(path, &png);
+  const bool written = WritePng(path, small, &error);
+  try {
+    if (written) png = ReadWhole(path);
+  } catch (const std::runtime_error&) {
+    png.clear();
+  }
   std::remove(path);
-  if (!written) return "";
+  if (png.empty()) return "";
   return "<img id=\"qv-poster\" alt=\"\" width=\"" + std::to_string(frame.width) + "\" height=\"" +
          std::to_string(frame.height) + "\" src=\"data:image/png;base64," + Base64(png) + "\">";
 }
@@ -211,15 +225,8 @@ int WriteAuthorPage(const CommandArgs& args) {
   if (!args.has("-o") || !args.plain.empty()) throw std::runtime_error("usage: qvm html --author -o PAGE.html");
   const std::string player = args.value("--player", BesideBuild("web/qv_author.html"));
   const std::string exe_path = args.value("--exe", BesideBuild("win32/QV_MoviePlayer.exe"));
-  std::string page, exe;
-  if (!ReadWholeFile(player, &page)) {
-    throw std::runtime_error("cannot read the author page " + player +
-                             " (build it with the web preset, or name it with --player)");
-  }
-  if (!ReadWholeFile(exe_path, &exe)) {
-    throw std::runtime_error("cannot read the Windows player " + exe_path +
-                             " (build it with the win32 preset, or name it with --exe)");
-  }
+  std::string page = ReadBuilt(player, "the author page", "web", "--player");
+  const std::string exe = ReadBuilt(exe_path, "the Windows player", "win32", "--exe");
   ReplaceOnce(&page, "@QV_EXE@", Base64(Gzip({{"player", exe}})));
   const std::string out = args.value("-o");
   WriteOutput(out, page);
@@ -238,11 +245,7 @@ int RunHtml(int argc, char** argv) {
                              "qvm html MOVIE --scorm -o COURSE.zip");
   }
   const std::string player = args.value("--player", BesideBuild("web/qv_page.html"));
-  std::string page;
-  if (!ReadWholeFile(player, &page)) {
-    throw std::runtime_error("cannot read the page player " + player +
-                             " (build it with the web preset, or name it with --player)");
-  }
+  std::string page = ReadBuilt(player, "the page player", "web", "--player");
   std::string title = "QV Movie Viewer", movie, poster;
   size_t movie_bytes = 0;
   int32_t last_frame = 0;

@@ -6,18 +6,9 @@
 #include "movie/row_list.h"
 #include "qvm/movie_writer.h"
 
-namespace {
-
-}  // namespace
-
 std::string Folder(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string BareName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 const char* LayoutName(MovieKind kind) {
@@ -49,12 +40,6 @@ void RequirePlayable(const MovieFile& m) {
   if (m.fault != LayoutFault::kNone) {
     throw std::runtime_error(m.path + ": " + LayoutFaultText(m.fault, m.movie));
   }
-}
-
-std::string ReadWhole(const std::string& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) throw std::runtime_error("cannot read " + path);
-  return bytes;
 }
 
 std::string ReadFileRange(const std::string& path, int64_t offset, int64_t count) {

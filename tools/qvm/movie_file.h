@@ -26,8 +26,4 @@ void RequirePlayable(const MovieFile& movie);
 
 // Bytes from offset to offset + count (fewer at the end of the file).
 std::string ReadFileRange(const std::string& path, int64_t offset, int64_t count);
-// The whole file; throws std::runtime_error when it cannot be read.
-std::string ReadWhole(const std::string& path);
-
-std::string BareName(const std::string& path);  // after the last "/"
-std::string Folder(const std::string& path);    // before it; "." without one
+std::string Folder(const std::string& path);  // before the last "/"; "." without one

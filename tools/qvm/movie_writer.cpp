@@ -113,7 +113,7 @@ void MovieEncoder::AddStopReading() { out_.flow += "StopReading" + eol_; }
 void MovieEncoder::AddFrame(const FramePlan& f) {
   if (out_.frame_count >= kMaxFrames) throw std::runtime_error("a movie has at most 50000 frames");
   TakeWidth(f.picture, "frame " + std::to_string(out_.frame_count));
-  AddRecord(RowList(f.picture), f.timing());
+  AddRecord(RowList(f.picture), f.timing);
 }
 
 void MovieEncoder::AddFrameRows(const std::vector<int32_t>& rows, const TimingLine& timing) {
@@ -171,13 +171,13 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
+std::string ReadWhole(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  bytes->clear();
+  if (!f) throw std::runtime_error("cannot read " + path);
+  std::string bytes;
   char buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
   std::fclose(f);
-  return true;
+  return bytes;
 }

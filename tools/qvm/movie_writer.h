@@ -22,10 +22,7 @@ Picture MakePicture(int32_t width, int32_t height, uint32_t rgb = 0);
 
 struct FramePlan {
   Picture picture;
-  int32_t delay_ms = 100;
-  bool click = false;  // waits for a click inside the region instead
-  ClickRegion region = {};
-  TimingLine timing() const { return {delay_ms, click, region}; }
+  TimingLine timing = {100, false, {}};
 };
 
 struct MoviePlan {
@@ -91,4 +88,5 @@ std::string AppendedBytes(const MovieBytes& m);  // marker line + movie file byt
 std::string MarkerLine();                        // the 94 characters "!" to "~"
 
 bool WriteFile(const std::string& path, const std::string& bytes);
-bool ReadWholeFile(const std::string& path, std::string* bytes);
+// The whole file; throws std::runtime_error when it cannot be read.
+std::string ReadWhole(const std::string& path);

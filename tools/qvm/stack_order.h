@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/movie_source.h"
 #include "movie/row_order.h"
 #include "qvm/movie_writer.h"
 
@@ -21,5 +22,19 @@ std::vector<int32_t> ZipFriendlyOrder(int32_t rows, size_t row_bytes,
 // not whole rows.
 bool ReorderStack(MovieBytes* movie);
 
-// The same for the bytes of a movie file: flow, end byte, width field, stack.
-bool ReorderMovieFile(std::string* bytes);
+// The same for the bytes of a movie file (flow, end byte, width field, stack)
+// whose layout has been read.
+bool ReorderMovieFile(const MovieSource& layout, std::string* bytes);
+
+// The player's offsets are signed 32-bit; every stack row must lie within them.
+bool WithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes);
+extern const char kBeyondOffsets[];
+
+class OutputFile;
+// Writes a movie file: the flow, the width field and the rows in the order
+// that zips smallest, the flow's row lists renumbered to match. Returns what
+// is wrong, and writes nothing, for a movie that would pass the player's
+// offsets (kBeyondOffsets) or whose row lists cannot be renumbered; "" once
+// written.
+std::string WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t rows,
+                             const std::function<const uint8_t*(int32_t)>& row_at);

@@ -224,11 +224,8 @@ class Progress {
 
 constexpr char kSmallerRecording[] = "; cut the recording, raise --tolerance or --scale it down";
 
-// The player's offsets are signed 32-bit; every stack row must lie within them.
 void RequireWithinOffsets(size_t flow_bytes, int64_t rows, size_t row_bytes, const char* advice) {
-  if (int64_t(flow_bytes) + 3 + rows * int64_t(row_bytes) > INT32_MAX) {
-    throw std::runtime_error(std::string("the movie would pass 2147483647 bytes, beyond the player's offsets") + advice);
-  }
+  if (!WithinOffsets(flow_bytes, rows, row_bytes)) throw std::runtime_error(kBeyondOffsets + std::string(advice));
 }
 
 void RequireSmallDamage(const DecodeDamage& damage, const std::string& recording) {
@@ -248,18 +245,6 @@ int64_t LastPictureMs(const VideoSource& source, int64_t first_ms, int64_t last_
 }
 
 }  // namespace
-
-void WriteSortedMovie(OutputFile* out, std::string flow, int32_t width, int32_t rows,
-                      const std::function<const uint8_t*(int32_t)>& row_at, const char* advice) {
-  const size_t row_bytes = size_t(width) * 3;
-  RequireWithinOffsets(flow.size(), rows, row_bytes, advice);
-  const std::vector<int32_t> order = ZipFriendlyOrder(rows, row_bytes, row_at);
-  RenumberRowLists(flow.data(), flow.size(), NewIndices(order));
-  out->Write(flow);
-  out->Write(FlowEnd(width));
-  for (int32_t old : order) out->Write(row_at(old), row_bytes);
-  out->Commit();
-}
 
 int BuildFromVideo(const CommandArgs& args) {
   VideoPlan plan = PlanFromArgs(args);
@@ -332,8 +317,9 @@ int BuildFromVideo(const CommandArgs& args) {
                                     : last_ms + LastPictureMs(source, first_ms, last_ms, timeline.counts().pictures);
   timeline.Finish(end_ms);
   const MovieBytes movie = flow.Finish();
-  WriteSortedMovie(&out, movie.flow, size.width, store.size(), [&](int32_t r) { return store.row(r); },
-                   kSmallerRecording);
+  const std::string error = WriteSortedMovie(&out, movie.flow, size.width, store.size(),
+                                             [&](int32_t r) { return store.row(r); });
+  if (!error.empty()) throw std::runtime_error(error + (error == kBeyondOffsets ? kSmallerRecording : ""));
 
   const double seconds = progress.seconds();
   std::printf("%s: %d frames of %d pixels wide, %lld row references, %d unique rows; "

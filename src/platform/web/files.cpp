@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "movie/movie_layout.h"
 #include "movie/movie_source.h"
 #include "movie/row_order.h"
 #include "platform/platform.h"
@@ -23,11 +24,6 @@ struct Bytes {
 std::map<std::string, Bytes> g_files;  // by path, as the page named them
 // A page has no program file of its own: an empty stand-in without a marker.
 const char kNoModule[] = "/page/QV_MoviePlayer.html";
-
-std::string BareName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The pattern is "*" and a suffix ("*.QVM"), matched without regard to case
 // as the Windows file system does.

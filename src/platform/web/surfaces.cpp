@@ -107,13 +107,7 @@ Canvas create_canvas() {
 }
 
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
-  const int32_t x0 = Clip(x, kCanvasWid), x1 = Clip(x + w, kCanvasWid);
-  const int32_t y0 = Clip(y, kCanvasHgt), y1 = Clip(y + h, kCanvasHgt);
-  if (x1 <= x0) return;
-  for (int32_t row = y0; row < y1; ++row) {
-    const size_t at = size_t(row) * kRowBytes + size_t(x0) * 3;
-    std::memcpy(dst.pixels + at, src.pixels + at, size_t(x1 - x0) * 3);
-  }
+  CopyCanvasBlock(dst.pixels, src.pixels, x, y, w, h);
 }
 
 int32_t banner_text_width(Canvas, const char* text) { return qv_js_banner_width(text); }
