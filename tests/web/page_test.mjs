@@ -228,7 +228,8 @@ async function playback(browser) {
     const from = q.lines.length;
     await q.page.mouse.click(37, top + 125);
     await sleep(200);
-    checkEqual(q.lines.slice(from), [], 'a click left of the region');
+    // The click may make the page active, which repeats the frame's line.
+    checkEqual(q.lines.slice(from).filter((l) => l !== 'Frame 0: 000000'), [], 'a click left of the region');
     await q.page.mouse.click(63, top + 125);
     await q.waitLine('Frame 1: 000001', from);
     const shot = await q.picture(0, 0, 1000, 700);
