@@ -9,6 +9,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { Page, Picture, Qvm, check, checkEqual, launch, runCases, serve, sleep, tempDir } from './lib.mjs';
 
 const [group, qvmPath, pagePlayer, exePath] = process.argv.slice(2);
@@ -26,9 +27,26 @@ const HEADER = ['WindowText "Page Test"', 'TitleBarHeight 24', 'CloseRightEdge 2
                 'InactiveUpperLeft 100 100', 'InactiveWidHeight 60 30',
                 'SplashText', '040 Splash Title', '030 Second Line', 'EndSplashText'];
 
-function writePage(name, movie) {
-  qvm.run('html', ...(movie ? [movie] : ['--viewer']), '-o', path.join(dir, name + '.html'), '--player', pagePlayer);
-  return 'file://' + path.join(dir, name + '.html');
+function writePage(name, movie, pieces = 0) {
+  const file = path.join(dir, name + '.html');
+  qvm.run('html', ...(movie ? [movie] : ['--viewer']), '-o', file, '--player', pagePlayer);
+  if (pieces) splitMovie(file, pieces);
+  return 'file://' + file;
+}
+
+// The page's movie cut into pieces of uneven sizes, each its own gzip
+// stream, as qvm html cuts a movie of many megabytes: the page inflates them
+// side by side and must put every byte back in its place.
+function splitMovie(file, count) {
+  const page = fs.readFileSync(file, 'latin1');
+  const m = page.match(/(<script id="qv-movie"[^>]*?)( data-pieces="[^"]*")?>([^<]*)</);
+  const bytes = Buffer.concat(m[3].split('.').map((t) => zlib.gunzipSync(Buffer.from(t, 'base64'))));
+  const cuts = [0];
+  for (let k = 1; k < count; k++) cuts.push(Math.floor(bytes.length * (k * k) / (count * count)));
+  cuts.push(bytes.length);
+  const pieces = cuts.slice(1).map((end, k) => bytes.subarray(cuts[k], end));
+  fs.writeFileSync(file, page.replace(m[0], `${m[1]} data-pieces="${pieces.map((b) => b.length).join(',')}">` +
+    pieces.map((b) => zlib.gzipSync(b).toString('base64')).join('.') + '<'), 'latin1');
 }
 
 // Where the page put an element, in CSS pixels (the tests' device pixels).
@@ -82,7 +100,8 @@ async function playback(browser) {
   // Frames 1 and 3 wait for a click, so the test, not the clock, moves on.
   const movie = qvm.build('play', [[frame(0), 30], [frame(1), 'click 20,40,60,80'], [frame(2), 30],
                                    [frame(3), 'click 0,30,399,149']], HEADER, GREY);
-  const url = writePage('play', movie);
+  // Its page holds the movie in pieces.
+  const url = writePage('play', movie, 5);
   // The click region's hint would be in the pictures of frames kept waiting.
   const p = await Page.open(browser, url + '#go&hints=off');
   const cases = [];

@@ -71,30 +71,29 @@ std::vector<PageFile> MovieFiles(const MovieFile& file) {
   return {{BareName(file.path), ReadWhole(file.path)}};
 }
 
-// One gzip stream of every file's bytes in turn, as the page inflates it.
-std::string Gzip(const std::vector<PageFile>& files) {
+// One gzip stream of the bytes.
+std::string Gzip(const char* bytes, size_t size) {
   z_stream z = {};
   if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::runtime_error("cannot start the compression");
   }
   std::string out;
   std::vector<unsigned char> buf(1 << 20);
-  for (size_t i = 0; i < files.size(); ++i) {
-    const std::string& in = files[i].bytes;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = uInt(in.size());
-    const int flush = i + 1 == files.size() ? Z_FINISH : Z_NO_FLUSH;
-    int status;
-    do {
-      z.next_out = buf.data();
-      z.avail_out = uInt(buf.size());
-      status = deflate(&z, flush);
-      out.append(reinterpret_cast<char*>(buf.data()), buf.size() - z.avail_out);
-    } while (z.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
-  }
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes));
+  z.avail_in = uInt(size);
+  int status;
+  do {
+    z.next_out = buf.data();
+    z.avail_out = uInt(buf.size());
+    status = deflate(&z, Z_FINISH);
+    out.append(reinterpret_cast<char*>(buf.data()), buf.size() - z.avail_out);
+  } while (status != Z_STREAM_END && status != Z_STREAM_ERROR);
   deflateEnd(&z);
+  if (status != Z_STREAM_END) throw std::runtime_error("cannot compress");
   return out;
 }
+
+std::string Gzip(const std::string& bytes) { return Gzip(bytes.data(), bytes.size()); }
 
 std::string Base64(const std::string& in) {
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -150,14 +149,30 @@ std::string TitleOf(const MovieSource& movie) {
   return utf8;
 }
 
-std::string MovieElement(const std::vector<PageFile>& files) {
-  std::string list;
+// The page's movie: its files' bytes one after another, cut into pieces of
+// kPieceBytes, each its own gzip stream, so the browser can inflate them side
+// by side; data-pieces gives each piece's inflated size, and the pieces' base64
+// texts are joined by ".". A page with one stream and no data-pieces (as the
+// author page writes, and as a page player made before pieces reads) is one
+// piece.
+constexpr size_t kPieceBytes = 4 << 20;
+
+std::string MovieElement(const std::vector<PageFile>& files, size_t piece_bytes) {
+  std::string list, all;
   for (const PageFile& f : files) {
     if (!list.empty()) list += '/';
     list += UriEscaped(f.name) + ":" + std::to_string(f.bytes.size());
+    all += f.bytes;
   }
-  return "<script id=\"qv-movie\" type=\"application/octet-stream\" data-files=\"" + list + "\">" +
-         Base64(Gzip(files)) + "</script>";
+  std::string sizes, text;
+  for (size_t at = 0; at < all.size() || at == 0; at += piece_bytes) {
+    const size_t size = std::min(piece_bytes, all.size() - at);
+    if (at) sizes += ',', text += '.';
+    sizes += std::to_string(size);
+    text += Base64(Gzip(all.data() + at, size));
+  }
+  return "<script id=\"qv-movie\" type=\"application/octet-stream\" data-files=\"" + list + "\"" +
+         (piece_bytes < all.size() ? " data-pieces=\"" + sizes + "\"" : std::string()) + ">" + text + "</script>";
 }
 
 // The page's poster: frame 0 as the player composes it, shrunk by a whole
@@ -227,7 +242,7 @@ int WriteAuthorPage(const CommandArgs& args) {
   const std::string exe_path = args.value("--exe", BesideBuild("win32/QV_MoviePlayer.exe"));
   std::string page = ReadBuilt(player, "the author page", "web", "--player");
   const std::string exe = ReadBuilt(exe_path, "the Windows player", "win32", "--exe");
-  ReplaceOnce(&page, "@QV_EXE@", Base64(Gzip({{"player", exe}})));
+  ReplaceOnce(&page, "@QV_EXE@", Base64(Gzip(exe)));
   const std::string out = args.value("-o");
   WriteOutput(out, page);
   std::printf("%s: author page, %zu bytes, holding a %zu-byte player\n", out.c_str(), page.size(), exe.size());
@@ -255,7 +270,8 @@ int RunHtml(int argc, char** argv) {
     const std::vector<PageFile> files = MovieFiles(file);
     for (const PageFile& f : files) movie_bytes += f.bytes.size();
     title = TitleOf(file.movie);
-    movie = MovieElement(files);
+    const bool pieces = page.find("data-pieces") != std::string::npos;
+    movie = MovieElement(files, pieces ? kPieceBytes : SIZE_MAX);
     poster = PosterElement(file);
     if (course) last_frame = LastFrameOf(file.movie);
   }

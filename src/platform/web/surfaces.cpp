@@ -5,6 +5,8 @@
 #include <emscripten/emscripten.h>
 #include <wasm_simd128.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -102,8 +104,17 @@ void ForgetWindowPicture() { g_window.forget(); }
 
 namespace platform {
 
+// A canvas is memory beyond the allocator's break, which nothing has used
+// yet: the module's memory is zero when it grows, and the break never moves
+// back, so the canvas is black without being cleared. Clearing three of them
+// (65 MB) cost a quarter of a second of the page's start-up. The player keeps
+// its canvases to the end.
 Canvas create_canvas() {
-  return {static_cast<uint8_t*>(std::calloc(size_t(kCanvasHgt), size_t(kRowBytes))), nullptr};
+  void* pixels = sbrk(intptr_t(kCanvasHgt) * kRowBytes);
+  if (pixels == reinterpret_cast<void*>(-1)) {
+    pixels = std::calloc(size_t(kCanvasHgt), size_t(kRowBytes));
+  }
+  return {static_cast<uint8_t*>(pixels), nullptr};
 }
 
 void copy_canvas(Canvas dst, Canvas src, int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -143,14 +154,16 @@ void draw_to_window(Canvas src, int32_t x, int32_t y, int32_t w, int32_t h,
   });
 }
 
-// As large as a canvas or the browser window, whichever is larger; a window
+// As large as the browser window (a scaled window fits in it); a window
 // grown beyond it makes it anew, and the core then scales every row again.
+// Not the canvas's 3000 x 2400: that would be 29 MB a small page never uses.
 WindowPixels window_pixels() {
   int32_t w, h;
   screen_size(&w, &h);
+  w = w > 1 ? w : 1, h = h > 1 ? h : 1;
   if (w > g_window_wid || h > g_window_hgt || g_window_bgrx.empty()) {
-    g_window_wid = w > kCanvasWid ? w : kCanvasWid;
-    g_window_hgt = h > kCanvasHgt ? h : kCanvasHgt;
+    g_window_wid = w > g_window_wid ? w : g_window_wid;
+    g_window_hgt = h > g_window_hgt ? h : g_window_hgt;
     g_window_bgrx.assign(size_t(g_window_wid) * g_window_hgt * 4, 0);
   }
   return {g_window_bgrx.data(), g_window_wid * 4, g_window_wid, g_window_hgt};

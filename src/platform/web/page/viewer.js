@@ -6,7 +6,9 @@ QvPage.viewer = (function (page) {
   'use strict';
 
   var $ = page.$;
-  var files = null;  // [{name, bytes}] or, written into the page, {packed, list: [{name, size}]}
+  // [{name, bytes}], or the movie written into the page: {list: [{name, size}],
+  // sizes of its pieces, pieces: a promise of each piece's {bytes, blob}}.
+  var files = null;
 
   // A file of the in-memory file system whose bytes are the module's own memory
   // at ptr: read by the file calls, mapped by the player without a copy. The
@@ -23,38 +25,36 @@ QvPage.viewer = (function (page) {
     node.timestamp = Date.now();
   }
 
+  // The files one after another in one block of the module's memory.
   function place(mod, list) {
+    var total = list.reduce(function (sum, f) { return sum + f.size; }, 0);
+    var ptr = mod._malloc(Math.max(total, 1));
+    if (!ptr) throw new Error('not enough memory for the movie');
     return list.map(function (f) {
-      var ptr = mod._malloc(Math.max(f.size, 1));
-      if (!ptr) throw new Error('not enough memory for ' + f.name);
-      return { name: f.name, size: f.size, ptr: ptr };
+      var t = { name: f.name, size: f.size, ptr: ptr };
+      ptr += f.size;
+      return t;
     });
   }
 
-  // The movie written into the page: its files one after another in one gzip
-  // stream, inflated straight into the module's memory.
-  // Its progress shows on the poster.
-  async function inflateInto(mod, packed, targets) {
-    var stream = packed.pipeThrough(new DecompressionStream('gzip'));
-    var reader = stream.getReader(), i = 0, at = 0, done = 0, total = 0;
-    targets.forEach(function (t) { total += t.size; });
-    for (;;) {
-      var step = await reader.read();
-      if (step.done) break;
-      var v = step.value;
-      // The bar moves in steps of a percent, not for every piece.
-      if (total && Math.floor((done + v.length) * 100 / total) !== Math.floor(done * 100 / total)) {
-        page.setProgress((done + v.length) / total, 'Loading the movie');
-      }
-      done += v.length;
-      while (v.length && i < targets.length) {
-        var n = Math.min(v.length, targets[i].size - at);
-        mod.HEAPU8.set(v.subarray(0, n), targets[i].ptr + at);
-        at += n;
-        v = v.subarray(n);
-        if (at === targets[i].size) { i++; at = 0; }
-      }
+  // The movie written into the page: its pieces copied into the module's
+  // memory as the workers hand them over, each let go once it is there. The
+  // packed pieces are kept (as Blobs, outside the page's heap) to play again.
+  async function inflateInto(mod, movie, at, total) {
+    var done = 0, blobs = [];
+    // The pieces must fill the files exactly, or they would write past them.
+    if (movie.sizes.reduce(function (a, b) { return a + b; }, 0) !== total) {
+      throw new Error('the movie is damaged (its pieces do not fit its files)');
     }
+    for (var i = 0; i < movie.pieces.length; i++) {
+      var piece = await movie.pieces[i];
+      movie.pieces[i] = null;
+      mod.HEAPU8.set(piece.bytes, at + done);
+      blobs.push(piece.blob);
+      done += movie.sizes[i];
+      if (total) page.setProgress(done / total, 'Loading the movie');
+    }
+    movie.pieces = QvLoad.unpack.bind(null, blobs.map(function (b, i) { return { packed: b, size: movie.sizes[i] }; }));
   }
 
   var v = { dropping: false };
@@ -62,9 +62,11 @@ QvPage.viewer = (function (page) {
   // Puts the files into the module and names them to the player.
   v.putFiles = async function (r) {
     var mod = r.mod, targets;
-    if (files.packed) {
+    if (files.sizes) {
       targets = place(mod, files.list);
-      await inflateInto(mod, await files.packed(), targets);
+      if (typeof files.pieces === 'function') files.pieces = files.pieces();
+      await inflateInto(mod, files, targets.length ? targets[0].ptr : 0,
+                        targets.reduce(function (sum, t) { return sum + t.size; }, 0));
       $('progress').hidden = true;
     } else {
       targets = place(mod, files.map(function (f) { return { name: f.name, size: f.bytes.length }; }));
@@ -147,28 +149,14 @@ QvPage.viewer = (function (page) {
     }
   }
 
-  function decode64(text) {
-    var bin = atob(text), bytes = new Uint8Array(bin.length);
-    for (var i = 0; i < bin.length; i++) bytes[i] = bin.charCodeAt(i);
-    return bytes;
-  }
-
-  // The movie written into the page: "name:size" pairs in data-files, the
-  // gzip stream of their bytes in the element's text.
+  // The movie written into the page, on its way since the loader found it.
   v.boot = function () {
     wire();
-    var el = $('qv-movie');
     if (page.options.src) return fetchMovie(page.options.src);
-    if (!el) return showViewer();
-    var packed = decode64(el.textContent);
-    files = {
-      packed: async function () { return new Blob([packed]).stream(); },
-      list: el.getAttribute('data-files').split('/').map(function (f) {
-        var colon = f.lastIndexOf(':');
-        return { name: decodeURIComponent(f.slice(0, colon)), size: Number(f.slice(colon + 1)) };
-      })
-    };
-    el.textContent = '';
+    var movie = QvLoad.movie;
+    if (!movie) return showViewer();
+    files = { list: movie.files, sizes: movie.sizes, pieces: movie.pieces };
+    QvLoad.movie = null;
     page.start().catch(page.fault);
   };
   return v;
