@@ -122,3 +122,28 @@ TEST_F(QvmHtml, APlayerWithAPlaceForItGetsFrameZeroAsAPoster) {
   EXPECT_EQ(png.substr(0, 4), "\x89PNG");
   EXPECT_EQ(Page({"--viewer"}).find("qv-poster"), std::string::npos);
 }
+
+// A player that reads pieces gets a movie of more than one piece's 4 MB as
+// gzip streams of those sizes, whose bytes follow on; an older one, one stream.
+TEST_F(QvmHtml, APlayerThatTakesPiecesGetsABigMovieInPieces) {
+  Picture big = MakePicture(3000, 500, 0);
+  for (int32_t y = 0; y < big.height; ++y) big.row(y)[0] = uint8_t(y), big.row(y)[1] = uint8_t(y >> 8);
+  MoviePlan plan;
+  plan.frames.push_back({big});
+  const std::string movie = MovieFileBytes(EncodeMovie(plan));
+  ASSERT_GT(movie.size(), 4u << 20);
+  ASSERT_TRUE(WriteFile(dir_ / "Big.QVM", movie));
+  const std::string old_page = Page({dir_ / "Big.QVM"});
+  EXPECT_EQ(old_page.find("data-pieces"), std::string::npos);
+  EXPECT_TRUE(Gunzip(Unbase64(Between(old_page, "\">", "</script>"))) == movie);
+
+  ASSERT_TRUE(WriteFile(dir_ / "player.html", std::string(kPlayer) + "<!-- data-pieces -->"));
+  const std::string page = Page({dir_ / "Big.QVM"});
+  EXPECT_EQ(Between(page, "data-pieces=\"", "\""), "4194304," + std::to_string(movie.size() - (4u << 20)));
+  const std::string text = Between(page, "\">", "</script>");
+  const size_t dot = text.find('.');
+  ASSERT_NE(dot, std::string::npos);
+  const std::string first = Gunzip(Unbase64(text.substr(0, dot))), second = Gunzip(Unbase64(text.substr(dot + 1)));
+  EXPECT_EQ(first.size(), 4u << 20);
+  EXPECT_TRUE(first + second == movie);
+}
