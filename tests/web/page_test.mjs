@@ -35,18 +35,20 @@ function writePage(name, movie, pieces = 0) {
 }
 
 // The page's movie cut into pieces of uneven sizes, each its own gzip
-// stream, as qvm html cuts a movie of many megabytes: the page inflates them
-// side by side and must put every byte back in its place.
+// stream in its own element, as qvm html cuts a movie of many megabytes: the
+// page inflates them side by side and must put every byte back in its place.
 function splitMovie(file, count) {
   const page = fs.readFileSync(file, 'latin1');
-  const m = page.match(/(<script id="qv-movie"[^>]*?)( data-pieces="[^"]*")?>([^<]*)</);
-  const bytes = Buffer.concat(m[3].split('.').map((t) => zlib.gunzipSync(Buffer.from(t, 'base64'))));
+  const m = page.match(/(<script id="qv-movie"[^>]*?)( data-pieces="[^"]*")?>[^]*?<\/script>(?=\s*<script id="qv-player")/);
+  const texts = m[0].match(/>([A-Za-z0-9+/=]+)</g).map((t) => t.slice(1, -1));
+  const bytes = Buffer.concat(texts.map((t) => zlib.gunzipSync(Buffer.from(t, 'base64'))));
   const cuts = [0];
   for (let k = 1; k < count; k++) cuts.push(Math.floor(bytes.length * (k * k) / (count * count)));
   cuts.push(bytes.length);
   const pieces = cuts.slice(1).map((end, k) => bytes.subarray(cuts[k], end));
-  fs.writeFileSync(file, page.replace(m[0], `${m[1]} data-pieces="${pieces.map((b) => b.length).join(',')}">` +
-    pieces.map((b) => zlib.gzipSync(b).toString('base64')).join('.') + '<'), 'latin1');
+  fs.writeFileSync(file, page.replace(m[0], () => `${m[1]} data-pieces="${pieces.map((b) => b.length).join(',')}">` +
+    pieces.map((b) => zlib.gzipSync(b).toString('base64')).join('</script><script>QvLoad.take()</script>\n' +
+      '<script type="application/octet-stream">') + '</script><script>QvLoad.take()</script>'), 'latin1');
 }
 
 // Where the page put an element, in CSS pixels (the tests' device pixels).

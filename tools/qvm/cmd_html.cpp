@@ -151,28 +151,31 @@ std::string TitleOf(const MovieSource& movie) {
 
 // The page's movie: its files' bytes one after another, cut into pieces of
 // kPieceBytes, each its own gzip stream, so the browser can inflate them side
-// by side; data-pieces gives each piece's inflated size, and the pieces' base64
-// texts are joined by ".". A page with one stream and no data-pieces (as the
-// author page writes, and as a page player made before pieces reads) is one
-// piece.
+// by side. Each piece is an element of its own followed by the call that
+// hands it to the page's loader, so the first pieces inflate while the page
+// reads the rest. data-pieces gives each piece's inflated size. A page of one
+// stream and no data-pieces (as the author page writes, and as a page player
+// made before pieces reads) is one piece.
 constexpr size_t kPieceBytes = 4 << 20;
 
-std::string MovieElement(const std::vector<PageFile>& files, size_t piece_bytes) {
+std::string MovieElement(const std::vector<PageFile>& files, bool in_pieces) {
   std::string list, all;
   for (const PageFile& f : files) {
     if (!list.empty()) list += '/';
     list += UriEscaped(f.name) + ":" + std::to_string(f.bytes.size());
     all += f.bytes;
   }
-  std::string sizes, text;
-  for (size_t at = 0; at < all.size() || at == 0; at += piece_bytes) {
-    const size_t size = std::min(piece_bytes, all.size() - at);
-    if (at) sizes += ',', text += '.';
+  const std::string head = "<script id=\"qv-movie\" type=\"application/octet-stream\" data-files=\"" + list + "\"";
+  if (!in_pieces) return head + ">" + Base64(Gzip(all)) + "</script>";
+  std::string sizes, elements;
+  for (size_t at = 0; at < all.size() || at == 0; at += kPieceBytes) {
+    const size_t size = std::min(kPieceBytes, all.size() - at);
+    if (at) sizes += ',';
     sizes += std::to_string(size);
-    text += Base64(Gzip(all.data() + at, size));
+    elements += (at ? std::string("<script type=\"application/octet-stream\">") : "") +
+                Base64(Gzip(all.data() + at, size)) + "</script><script>QvLoad.take()</script>\n";
   }
-  return "<script id=\"qv-movie\" type=\"application/octet-stream\" data-files=\"" + list + "\"" +
-         (piece_bytes < all.size() ? " data-pieces=\"" + sizes + "\"" : std::string()) + ">" + text + "</script>";
+  return head + " data-pieces=\"" + sizes + "\">" + elements;
 }
 
 // The page's poster: frame 0 as the player composes it, shrunk by a whole
@@ -271,7 +274,7 @@ int RunHtml(int argc, char** argv) {
     for (const PageFile& f : files) movie_bytes += f.bytes.size();
     title = TitleOf(file.movie);
     const bool pieces = page.find("data-pieces") != std::string::npos;
-    movie = MovieElement(files, pieces ? kPieceBytes : SIZE_MAX);
+    movie = MovieElement(files, pieces);
     poster = PosterElement(file);
     if (course) last_frame = LastFrameOf(file.movie);
   }

@@ -7,7 +7,7 @@ QvPage.viewer = (function (page) {
 
   var $ = page.$;
   // [{name, bytes}], or the movie written into the page: {list: [{name, size}],
-  // sizes of its pieces, pieces: a promise of each piece's {bytes, blob}}.
+  // the sizes of its pieces, and a promise of each piece's {bytes, blob}}.
   var files = null;
 
   // A file of the in-memory file system whose bytes are the module's own memory
@@ -37,24 +37,32 @@ QvPage.viewer = (function (page) {
     });
   }
 
-  // The movie written into the page: its pieces copied into the module's
-  // memory as the workers hand them over, each let go once it is there. The
-  // packed pieces are kept (as Blobs, outside the page's heap) to play again.
-  async function inflateInto(mod, movie, at, total) {
-    var done = 0, blobs = [];
+  // The movie written into the page: each piece copied into the module's
+  // memory as the workers hand it over, and let go. Its progress shows on the
+  // poster. The packed pieces are kept (as Blobs, outside the page's heap) to
+  // play the movie again.
+  async function inflateInto(mod, movie, targets) {
+    var total = targets.reduce(function (sum, t) { return sum + t.size; }, 0), done = 0, blobs = [];
     // The pieces must fill the files exactly, or they would write past them.
     if (movie.sizes.reduce(function (a, b) { return a + b; }, 0) !== total) {
       throw new Error('the movie is damaged (its pieces do not fit its files)');
     }
-    for (var i = 0; i < movie.pieces.length; i++) {
+    for (var i = 0; i < movie.sizes.length; i++) {
       var piece = await movie.pieces[i];
       movie.pieces[i] = null;
-      mod.HEAPU8.set(piece.bytes, at + done);
+      mod.HEAPU8.set(piece.bytes, targets[0].ptr + done);
       blobs.push(piece.blob);
       done += movie.sizes[i];
-      if (total) page.setProgress(done / total, 'Loading the movie');
+      page.setProgress(done / total, 'Loading the movie');
     }
-    movie.pieces = QvLoad.unpack.bind(null, blobs.map(function (b, i) { return { packed: b, size: movie.sizes[i] }; }));
+    movie.again = blobs;
+  }
+
+  // The pieces once more, from their Blobs, to play the movie again.
+  function inflateAgain(movie) {
+    var pieces = QvLoad.inflater();
+    movie.pieces = movie.again.map(function (blob, i) { return pieces.add({ packed: blob, size: movie.sizes[i] }); });
+    pieces.close();
   }
 
   var v = { dropping: false };
@@ -64,9 +72,8 @@ QvPage.viewer = (function (page) {
     var mod = r.mod, targets;
     if (files.sizes) {
       targets = place(mod, files.list);
-      if (typeof files.pieces === 'function') files.pieces = files.pieces();
-      await inflateInto(mod, files, targets.length ? targets[0].ptr : 0,
-                        targets.reduce(function (sum, t) { return sum + t.size; }, 0));
+      if (files.again) inflateAgain(files);
+      await inflateInto(mod, files, targets);
       $('progress').hidden = true;
     } else {
       targets = place(mod, files.map(function (f) { return { name: f.name, size: f.bytes.length }; }));
@@ -149,7 +156,7 @@ QvPage.viewer = (function (page) {
     }
   }
 
-  // The movie written into the page, on its way since the loader found it.
+  // The movie written into the page, on its way since the page was read.
   v.boot = function () {
     wire();
     if (page.options.src) return fetchMovie(page.options.src);
