@@ -109,6 +109,13 @@ async function openBefore(browser, movieFile, what) {
 
 const browser = await launch();
 try {
+  // A browser just launched goes on starting for a few seconds, on the same
+  // two cores: a page opened then took half a second longer, the first page
+  // of either player alike. A viewer's browser is running already.
+  const blank = await browser.newPage();
+  await blank.goto('about:blank');
+  await blank.close();
+  await new Promise((settled) => setTimeout(settled, 3000));
   const shared = await open(browser, page);
   const p = shared.p;
   openRows('shared recording', shared, 1.0, movieBytes);
