@@ -720,11 +720,10 @@ var QvAuthor = (function () {
 
   // --- saving -------------------------------------------------------------------------------
 
+  // The page template and the Windows player, kept compressed as the loader
+  // keeps the page's code.
   function unpack(id) {
-    var bin = atob($(id).textContent), bytes = new Uint8Array(bin.length);
-    for (var i = 0; i < bin.length; i++) bytes[i] = bin.charCodeAt(i);
-    return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
-      .then(function (b) { return new Uint8Array(b); });
+    return qvInflated(id).arrayBuffer().then(function (b) { return new Uint8Array(b); });
   }
   async function squeeze(bytes, format) {
     var stream = new Blob([bytes]).stream().pipeThrough(new CompressionStream(format));
