@@ -22,29 +22,11 @@ var QvAuthor = (function () {
   // The core's splash painting lands in the preview; nothing else of the
   // player runs in this module, so its other operations have nothing to do.
   var preview = null;
-  function colour(c) { return 'rgb(' + (c & 255) + ',' + ((c >> 8) & 255) + ',' + ((c >> 16) & 255) + ')'; }
   function nothing() { return 0; }
   var painter = {
     exit: nothing, messageBox: nothing, after: nothing, later: nothing,
     focused: function () { return true; }, screen: function () { return { width: 1024, height: 768 }; },
-    drawing: {
-      setCursor: nothing,
-      splashFill: function (w, h, c) { preview.fillStyle = colour(c); preview.fillRect(0, 0, w, h); },
-      splashTextWidth: function (hgt, quality, text) {
-        QvPage.splashFont(preview, hgt);
-        return Math.round(preview.measureText(text).width);
-      },
-      splashText: function (x, y, hgt, quality, c, opaque, text) {
-        var ascent = QvPage.splashFont(preview, hgt);
-        if (opaque) {
-          preview.fillStyle = '#ffffff';
-          preview.fillRect(x, y, Math.round(preview.measureText(text).width), hgt);
-        }
-        preview.fillStyle = colour(c);
-        preview.textBaseline = 'alphabetic';
-        preview.fillText(text, x, y + ascent);
-      }
-    }
+    drawing: Object.assign({ setCursor: nothing }, QvPage.splashPainter(function () { return preview; }))
   };
 
   function text(fn) {
