@@ -341,29 +341,27 @@ var QvAuthor = (function () {
 
   // --- the edits --------------------------------------------------------------------
 
-  function commit(next) {
-    undoList.push(doc);
-    redoList = [];
+  // The movie becomes next; the chosen frames stay within it.
+  function become(next) {
     doc = next;
     at = Math.min(at, doc.frames.length - 1);
     from = Math.min(from, doc.frames.length - 1);
     refresh();
   }
+  function commit(next) {
+    undoList.push(doc);
+    redoList = [];
+    become(next);
+  }
   function undo() {
     if (!undoList.length) return;
     redoList.push(doc);
-    doc = undoList.pop();
-    at = Math.min(at, doc.frames.length - 1);
-    from = Math.min(from, doc.frames.length - 1);
-    refresh();
+    become(undoList.pop());
   }
   function redo() {
     if (!redoList.length) return;
     undoList.push(doc);
-    doc = redoList.pop();
-    at = Math.min(at, doc.frames.length - 1);
-    from = Math.min(from, doc.frames.length - 1);
-    refresh();
+    become(redoList.pop());
   }
   function withFrames(frames) { return { header: doc.header, frames: frames, inactive: doc.inactive }; }
   function withHeader(header) { return { header: header, frames: doc.frames, inactive: doc.inactive }; }
