@@ -13,7 +13,9 @@ gtest_discover_tests(core_tests DISCOVERY_MODE PRE_TEST
 
 file(GLOB TOOL_TESTS CONFIGURE_DEPENDS tests/tool/*.cpp)
 if(TOOL_TESTS)
-  add_executable(tool_tests ${TOOL_TESTS} tools/author/movie_draft.cpp)
+  # The draft reads the flow's lines as qvm build reads its inputs.
+  add_executable(tool_tests ${TOOL_TESTS} tools/author/movie_draft.cpp tools/qvm/build_inputs.cpp
+    tools/qvm/cli_args.cpp)
   target_link_libraries(tool_tests PRIVATE qv_video qv_writer qv_png qv_core qv_fake_platform GTest::gtest_main
     PkgConfig::LIBZIP ZLIB::ZLIB)
   target_compile_definitions(tool_tests PRIVATE QVM_PATH="$<TARGET_FILE:qvm>")

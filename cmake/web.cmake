@@ -22,7 +22,8 @@ set_target_properties(qv_player PROPERTIES SUFFIX ".js")
 # runtime but has its own controls, so it leaves the viewer's strip out.
 set(PAGE_PLAYING ${WEB_DIR}/page/boot.js ${WEB_DIR}/page/drawing.js ${WEB_DIR}/page/viewer.js)
 set(PAGE_SCRIPTS ${PAGE_PLAYING} ${WEB_DIR}/page/controls.js ${WEB_DIR}/page/course.js)
-set(PAGE_PARTS ${WEB_DIR}/page/page.html ${PAGE_SCRIPTS} ${WEB_DIR}/page/make_page.py)
+set(PAGE_MAKER ${WEB_DIR}/page/make_page.py ${WEB_DIR}/page/loader.js)
+set(PAGE_PARTS ${WEB_DIR}/page/page.html ${PAGE_SCRIPTS} ${PAGE_MAKER})
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/qv_page.html
   COMMAND python3 ${WEB_DIR}/page/make_page.py ${CMAKE_BINARY_DIR}/qv_page.html
@@ -90,7 +91,7 @@ add_custom_command(
           ${WEB_DIR}/page/author.html $<TARGET_FILE:qv_author> ${AUTHOR_SCRIPTS}
           --embed @QV_PAGE@=${CMAKE_BINARY_DIR}/qv_page.html
   DEPENDS qv_author ${CMAKE_BINARY_DIR}/qv_page.html ${WEB_DIR}/page/author.html ${AUTHOR_SCRIPTS}
-          ${WEB_DIR}/page/make_page.py
+          ${PAGE_MAKER}
   COMMENT "Making the author page template qv_author.html")
 add_custom_target(qv_author_page ALL DEPENDS ${CMAKE_BINARY_DIR}/qv_author.html)
 

@@ -10,6 +10,7 @@
 
 #include "movie/flow_text.h"
 #include "movie/row_list.h"
+#include "qvm/build_inputs.h"
 #include "qvm/movie_writer.h"
 #include "qvm/stack_order.h"
 
@@ -30,20 +31,6 @@ std::string ReadRange(const std::string& path, int64_t offset, int64_t count) {
   }
   std::fclose(f);
   return bytes;
-}
-
-std::vector<std::string> Lines(const std::string& flow) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < flow.size()) {
-    size_t end = flow.find('\n', start);
-    if (end == std::string::npos) end = flow.size();
-    std::string line = flow.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
 }
 
 // The rows a row list names; "" or what is wrong.
@@ -78,7 +65,7 @@ std::string ReadDraft(const MovieSource& movie, MovieDraft* draft) {
   draft->stack = ReadRange(movie.stack_path, movie.FirstStackByte, INT64_MAX);
   const size_t row_bytes = size_t(draft->width) * 3;
   draft->stack.resize(draft->stack.size() / row_bytes * row_bytes);
-  const std::vector<std::string> lines = Lines(flow);
+  const std::vector<std::string> lines = LinesOf(flow);
   size_t n = 0;
   for (; n < lines.size() && !IsRecord(lines[n]); ++n) draft->header.push_back(lines[n]);
   while (n < lines.size()) {

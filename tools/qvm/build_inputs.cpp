@@ -59,20 +59,21 @@ std::string FromFolderOf(const std::string& list_path, const std::string& png) {
 
 }  // namespace
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  const std::string bytes = ReadWhole(path);
+std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
     start = end + 1;
   }
   return lines;
 }
+
+std::vector<std::string> ReadLines(const std::string& path) { return LinesOf(ReadWhole(path)); }
 
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(' ');

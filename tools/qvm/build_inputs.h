@@ -16,7 +16,9 @@ std::vector<std::string> ReadHeaderFile(const std::string& path);
 // The same rules for one line; where begins the message ("FILE line N: ").
 void CheckHeaderLine(const std::string& line, const std::string& where);
 
-// The lines of a text file, with LF or CR LF line ends; throws when it cannot be read.
+// The lines of a text, with LF or CR LF line ends.
+std::vector<std::string> LinesOf(const std::string& text);
+// The lines of a text file; throws when it cannot be read.
 std::vector<std::string> ReadLines(const std::string& path);
 // The text without its leading and trailing blanks.
 std::string Trim(const std::string& text);

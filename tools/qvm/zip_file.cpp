@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "qvm/movie_file.h"
+#include "qvm/movie_writer.h"
 
 namespace {
 
@@ -27,28 +28,7 @@ std::string ZipPathFor(const std::string& path) {
 }
 
 int64_t ZipOneFile(const std::string& file_path, const std::string& zip_path) {
-  int code = 0;
-  zip_t* archive = zip_open(zip_path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-  if (!archive) throw std::runtime_error("cannot write " + zip_path + ": " + OpenError(code));
-  auto fail = [&](const std::string& doing) {
-    const std::string reason = zip_strerror(archive);
-    zip_discard(archive);
-    throw std::runtime_error("cannot write " + zip_path + " (" + doing + "): " + reason);
-  };
-  zip_source_t* source = zip_source_file(archive, file_path.c_str(), 0, -1);
-  if (!source) fail("reading " + file_path);
-  const zip_int64_t entry = zip_file_add(archive, BareName(file_path).c_str(), source, ZIP_FL_ENC_UTF_8);
-  if (entry < 0) {
-    zip_source_free(source);
-    fail("adding " + file_path);
-  }
-  if (zip_set_file_compression(archive, zip_uint64_t(entry), ZIP_CM_DEFLATE, 9) != 0) fail("choosing deflate");
-  // Unpacked on a Unix system the player stays a program one can start.
-  zip_file_set_external_attributes(archive, zip_uint64_t(entry), 0, ZIP_OPSYS_UNIX, uint32_t(0100755) << 16);
-  if (zip_close(archive) != 0) fail("closing");
-  struct stat written;
-  if (stat(zip_path.c_str(), &written) != 0) throw std::runtime_error("cannot read back " + zip_path);
-  return int64_t(written.st_size);
+  return ZipEntries({{BareName(file_path), ReadWhole(file_path), true}}, zip_path);
 }
 
 int64_t ZipEntries(const std::vector<ZipEntry>& entries, const std::string& zip_path) {
@@ -70,6 +50,8 @@ int64_t ZipEntries(const std::vector<ZipEntry>& entries, const std::string& zip_
       fail("adding " + e.name);
     }
     if (zip_set_file_compression(archive, zip_uint64_t(entry), ZIP_CM_DEFLATE, 9) != 0) fail("choosing deflate");
+    // Unpacked on a Unix system a player stays a program one can start.
+    if (e.program) zip_file_set_external_attributes(archive, zip_uint64_t(entry), 0, ZIP_OPSYS_UNIX, uint32_t(0100755) << 16);
   }
   if (zip_close(archive) != 0) fail("closing");
   struct stat written;

@@ -22,29 +22,11 @@ var QvAuthor = (function () {
   // The core's splash painting lands in the preview; nothing else of the
   // player runs in this module, so its other operations have nothing to do.
   var preview = null;
-  function colour(c) { return 'rgb(' + (c & 255) + ',' + ((c >> 8) & 255) + ',' + ((c >> 16) & 255) + ')'; }
   function nothing() { return 0; }
   var painter = {
     exit: nothing, messageBox: nothing, after: nothing, later: nothing,
     focused: function () { return true; }, screen: function () { return { width: 1024, height: 768 }; },
-    drawing: {
-      setCursor: nothing,
-      splashFill: function (w, h, c) { preview.fillStyle = colour(c); preview.fillRect(0, 0, w, h); },
-      splashTextWidth: function (hgt, quality, text) {
-        QvPage.splashFont(preview, hgt);
-        return Math.round(preview.measureText(text).width);
-      },
-      splashText: function (x, y, hgt, quality, c, opaque, text) {
-        var ascent = QvPage.splashFont(preview, hgt);
-        if (opaque) {
-          preview.fillStyle = '#ffffff';
-          preview.fillRect(x, y, Math.round(preview.measureText(text).width), hgt);
-        }
-        preview.fillStyle = colour(c);
-        preview.textBaseline = 'alphabetic';
-        preview.fillText(text, x, y + ascent);
-      }
-    }
+    drawing: Object.assign({ setCursor: nothing }, QvPage.splashPainter(function () { return preview; }))
   };
 
   function text(fn) {
@@ -359,29 +341,27 @@ var QvAuthor = (function () {
 
   // --- the edits --------------------------------------------------------------------
 
-  function commit(next) {
-    undoList.push(doc);
-    redoList = [];
+  // The movie becomes next; the chosen frames stay within it.
+  function become(next) {
     doc = next;
     at = Math.min(at, doc.frames.length - 1);
     from = Math.min(from, doc.frames.length - 1);
     refresh();
   }
+  function commit(next) {
+    undoList.push(doc);
+    redoList = [];
+    become(next);
+  }
   function undo() {
     if (!undoList.length) return;
     redoList.push(doc);
-    doc = undoList.pop();
-    at = Math.min(at, doc.frames.length - 1);
-    from = Math.min(from, doc.frames.length - 1);
-    refresh();
+    become(undoList.pop());
   }
   function redo() {
     if (!redoList.length) return;
     undoList.push(doc);
-    doc = redoList.pop();
-    at = Math.min(at, doc.frames.length - 1);
-    from = Math.min(from, doc.frames.length - 1);
-    refresh();
+    become(redoList.pop());
   }
   function withFrames(frames) { return { header: doc.header, frames: frames, inactive: doc.inactive }; }
   function withHeader(header) { return { header: header, frames: doc.frames, inactive: doc.inactive }; }
@@ -720,11 +700,10 @@ var QvAuthor = (function () {
 
   // --- saving -------------------------------------------------------------------------------
 
+  // The page template and the Windows player, kept compressed as the loader
+  // keeps the page's code.
   function unpack(id) {
-    var bin = atob($(id).textContent), bytes = new Uint8Array(bin.length);
-    for (var i = 0; i < bin.length; i++) bytes[i] = bin.charCodeAt(i);
-    return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
-      .then(function (b) { return new Uint8Array(b); });
+    return qvInflated(id).arrayBuffer().then(function (b) { return new Uint8Array(b); });
   }
   async function squeeze(bytes, format) {
     var stream = new Blob([bytes]).stream().pipeThrough(new CompressionStream(format));

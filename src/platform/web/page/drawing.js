@@ -37,6 +37,35 @@ QvPage.drawing = (function (page) {
     return Math.round(hgt * cellRatio.ascent);
   }
 
+  // The splash's painting on the 2-D context that context() gives: the
+  // page's splash, or the author page's preview of it.
+  function splashPainter(context) {
+    return {
+      splashFill: function (w, h, c) {
+        var g = context();
+        g.fillStyle = colour(c);
+        g.fillRect(0, 0, w, h);
+      },
+      splashTextWidth: function (hgt, quality, text) {
+        var g = context();
+        splashFont(g, hgt);
+        return Math.round(g.measureText(text).width);
+      },
+      // The text cell's top-left corner is at (x, y); an opaque cell is white.
+      splashText: function (x, y, hgt, quality, c, opaque, text) {
+        var g = context();
+        var ascent = splashFont(g, hgt);
+        if (opaque) {
+          g.fillStyle = '#ffffff';
+          g.fillRect(x, y, Math.round(g.measureText(text).width), hgt);
+        }
+        g.fillStyle = colour(c);
+        g.textBaseline = 'alphabetic';
+        g.fillText(text, x, y + ascent);
+      }
+    };
+  }
+
   // The poster stands for the movie until the player shows its first window.
   function dropPoster() {
     var box = page.$('poster-box');
@@ -129,29 +158,9 @@ QvPage.drawing = (function (page) {
       s.style.display = 'block';
       dropPoster();
     },
-    splashHide: function () { if (page.run.splash) page.run.splash.style.display = 'none'; },
-    splashFill: function (w, h, c) {
-      page.run.splashCtx.fillStyle = colour(c);
-      page.run.splashCtx.fillRect(0, 0, w, h);
-    },
-    splashTextWidth: function (hgt, quality, text) {
-      var g = page.run.splashCtx;
-      splashFont(g, hgt);
-      return Math.round(g.measureText(text).width);
-    },
-    // The text cell's top-left corner is at (x, y); an opaque cell is white.
-    splashText: function (x, y, hgt, quality, c, opaque, text) {
-      var g = page.run.splashCtx;
-      var ascent = splashFont(g, hgt);
-      if (opaque) {
-        g.fillStyle = '#ffffff';
-        g.fillRect(x, y, Math.round(g.measureText(text).width), hgt);
-      }
-      g.fillStyle = colour(c);
-      g.textBaseline = 'alphabetic';
-      g.fillText(text, x, y + ascent);
-    }
+    splashHide: function () { if (page.run.splash) page.run.splash.style.display = 'none'; }
   };
-  page.splashFont = splashFont;  // for the author page's splash preview
+  Object.assign(d, splashPainter(function () { return page.run.splashCtx; }));
+  page.splashPainter = splashPainter;  // for the author page's splash preview
   return d;
 })(QvPage);

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Makes the page template: page.html with the player (the module Emscripten
 wrote, then the page's scripts in their order) gzip-compressed and
-base64-encoded into it, for the page's own loader to inflate. qvm html fills
-the title and the movie in.
+base64-encoded into it, for the page's loader (loader.js, written into the
+page here) to inflate. qvm html fills the title and the movie in.
 
 Usage: make_page.py OUT.html page.html qv_player.js SCRIPT.js... [--embed SLOT=FILE]...
 --embed puts FILE, gzip-compressed and base64-encoded, in place of SLOT."""
 import base64
 import gzip
+import os
 import sys
 
 
@@ -30,10 +31,13 @@ def main(out, template, module, *args):
     for script in scripts:
         with open(script, "rb") as f:
             code += b"\n" + f.read()
-    if page.count("@QV_PLAYER@") != 1:
-        sys.exit("make_page: the template must hold @QV_PLAYER@ once")
+    for slot in ("@QV_PLAYER@", "@QV_LOADER@"):
+        if page.count(slot) != 1:
+            sys.exit("make_page: the template must hold %s once" % slot)
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "loader.js"), encoding="utf-8") as f:
+        loader = f.read().rstrip("\n")
     with open(out, "w", encoding="utf-8", newline="\n") as f:
-        f.write(page.replace("@QV_PLAYER@", packed(code)))
+        f.write(page.replace("@QV_LOADER@", loader).replace("@QV_PLAYER@", packed(code)))
 
 
 if __name__ == "__main__":
